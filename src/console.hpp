@@ -1,0 +1,29 @@
+// Number input and text output on the console, shared by the menu and the
+// stack. Both sides are buffered in static storage and go straight to
+// read(2) and write(2): no heap, no locale, no stdio.
+#pragma once
+
+#include <string_view>
+
+// Reads the next decimal integer from standard input: white space is
+// skipped, then an optional sign and the digits are taken, and nothing
+// after them. Returns true with the number in `value`.
+//
+// Returns false, with `value` untouched, when the input holds no number
+// there (the rest of that line is then discarded) or a number that does
+// not fit an int (its digits are consumed, never wrapped or clamped).
+//
+// At the end of the input it ends the program: it writes a newline, so
+// that a shell prompt starts on a line of its own, and exits with status 0.
+// A read error ends the program with status 1.
+bool read_number(int &value);
+
+// Appends to the output buffer. The buffer is written out when it fills,
+// before the program waits for input, and at the end; a failed write ends
+// the program with status 1.
+void write_text(std::string_view text);
+void write_number(int value);
+
+// Writes out what is buffered and exits with `status`, or with 1 when the
+// output cannot be written.
+[[noreturn]] void finish(int status);

@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Talks to the program the way another program or a person does: waits
+for each prompt before answering, over pipes and on a terminal. Every wait
+is bounded, so a prompt held back in a buffer fails instead of hanging."""
+import os, pty, select, subprocess, sys, time
+
+MENU = (b"\nPerform operations on the stack:\n1.Push the element\n2.Pop the element"
+        b"\n3.Show\n4.End\n\nEnter the choice: ")
+ELEMENT = b"\nEnter the element to be added onto the stack: "
+LIST = b"\nElements present in the stack: \n"
+
+
+def wait_for(fd, expected, seen, timeout=5.0):
+    """Reads from fd until seen ends with `expected`; returns all read."""
+    deadline = time.monotonic() + timeout
+    while not seen.endswith(expected):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            raise AssertionError(f"no {expected[-20:]!r} within {timeout}s; got {seen[-80:]!r}")
+        chunk = os.read(fd, 4096)
+        if not chunk:
+            raise AssertionError(f"output ended before {expected[-20:]!r}; got {seen[-80:]!r}")
+        seen += chunk
+    return seen
+
+
+def over_pipes(program):
+    proc = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    out, answer = proc.stdout.fileno(), proc.stdin
+    seen = wait_for(out, MENU, b"")
+    for said, expected in ((b"1\n", ELEMENT), (b"42\n", MENU), (b"1 -3\n", MENU),
+                           (b"3\n", LIST + b"-3\n42\n" + MENU), (b"2\n", b"\nPopped element: -3" + MENU),
+                           (b"x\n", b"\nInvalid choice!!" + MENU)):
+        answer.write(said)
+        answer.flush()
+        seen = wait_for(out, expected, seen)
+    answer.write(b"4\n")
+    answer.close()
+    rest = proc.stdout.read()
+    status = proc.wait(timeout=5)
+    assert rest == b"" and status == 0, f"after End: {rest!r}, status {status}"
+    return "over pipes"
+
+
+def on_a_terminal(program):
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.execv(program, [program])
+    seen = wait_for(terminal, b"Enter the choice: ", b"")
+    os.write(terminal, b"1\n")
+    seen = wait_for(terminal, b"onto the stack: ", seen)
+    os.write(terminal, b"7\n")
+    seen = wait_for(terminal, b"Enter the choice: ", seen)
+    os.write(terminal, b"3\n")
+    seen = wait_for(terminal, (LIST + b"7\n" + MENU).replace(b"\n", b"\r\n"), seen)
+    os.write(terminal, b"\x04")  # Ctrl-D: the end of the input
+    seen = wait_for(terminal, b"\r\n", seen)
+    _, status = os.waitpid(pid, 0)
+    assert os.waitstatus_to_exitcode(status) == 0, f"Ctrl-D gave status {status}"
+    return "on a terminal"
+
+
+def main():
+    program, failed = sys.argv[1], 0
+    for conversation in (over_pipes, on_a_terminal):
+        try:
+            print("ok:", conversation(program))
+        except AssertionError as fault:
+            failed += 1
+            print(f"FAIL: {conversation.__name__}: {fault}")
+    print(f"{2 - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

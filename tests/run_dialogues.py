@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Runs the dialogue cases of a cases file against the program.
+
+Each case runs twice when its descriptors are ordinary: with the input in a
+file, and with the input arriving one byte per read through a socket, so
+that every number is split across reads. Both must give the same bytes.
+"""
+import codecs, os, signal, socket, subprocess, sys, tempfile, threading
+
+
+def parse(path):
+    defines, cases, case = {}, [], None
+    for line in open(path, encoding="utf-8").read().splitlines():
+        if not line.strip() or line.startswith("#"):
+            continue
+        if line.startswith("== "):
+            case = {"name": line[3:], "in": "", "out": "", "exit": "0"}
+            cases.append(case)
+            continue
+        key, _, value = line.partition(":")
+        value = value[1:] if value.startswith(" ") else value
+        if key.startswith("define "):
+            defines[key[7:]] = value
+        elif key in ("in", "out"):
+            case[key] += value
+        else:
+            case[key] = value
+    def decode(text):
+        for name, value in defines.items():
+            text = text.replace("{" + name + "}", value)
+        return codecs.escape_decode(text.encode())[0]
+    for case in cases:
+        case["in"], case["out"] = decode(case["in"]), decode(case["out"])
+    return cases
+
+
+def run(program, case, byte_at_a_time):
+    args = [program] + case.get("args", "").split()
+    stdout, reader_gone, stdin, feeder = subprocess.PIPE, False, None, None
+    def prepare():
+        if case.get("sigpipe") == "ignore":
+            signal.signal(signal.SIGPIPE, signal.SIG_IGN)
+        for fd, what in ((0, case.get("stdin")), (1, case.get("stdout"))):
+            if what == "closed":
+                os.close(fd)
+    if case.get("stdout") == "full":
+        stdout = open("/dev/full", "wb")
+    if byte_at_a_time:
+        ours, stdin = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        def feed():
+            try:
+                for i in range(len(case["in"])):
+                    ours.send(case["in"][i:i + 1])
+            except OSError:
+                pass  # the program ended before reading everything
+            ours.shutdown(socket.SHUT_WR)
+        feeder = threading.Thread(target=feed)
+    else:
+        stdin = tempfile.TemporaryFile()
+        stdin.write(case["in"])
+        stdin.seek(0)
+    if case.get("stdout") == "gone":
+        read_end, stdout = os.pipe()
+        os.close(read_end)
+    with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare) as proc:
+        if feeder:
+            feeder.start()
+        try:
+            out = proc.stdout.read() if stdout == subprocess.PIPE else b""
+            status = proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            return b"", "timeout"
+        finally:
+            if feeder:
+                feeder.join()
+    return out, str(status)
+
+
+def main():
+    program, path = sys.argv[1:3]
+    passed = failed = 0
+    for case in parse(path):
+        ordinary = not any(k in case for k in ("stdin", "stdout"))
+        for byte_at_a_time in ((False, True) if ordinary else (False,)):
+            out, status = run(program, case, byte_at_a_time)
+            expected_out = case["out"] if "stdout" not in case else b""
+            if out == expected_out and status == case["exit"]:
+                passed += 1
+                continue
+            failed += 1
+            shape = "a byte per read" if byte_at_a_time else "from a file"
+            at = next((i for i, (a, b) in enumerate(zip(out, expected_out)) if a != b),
+                      min(len(out), len(expected_out)))
+            print(f"FAIL: {case['name']} ({shape})\n  exit {status}, expected {case['exit']}\n"
+                  f"  output differs at byte {at}:\n    got      {out[at - 20 if at > 20 else 0:at + 60]!r}\n"
+                  f"    expected {expected_out[at - 20 if at > 20 else 0:at + 60]!r}")
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
