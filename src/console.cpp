@@ -1,8 +1,8 @@
 #include "console.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,12 +11,9 @@
 
 namespace {
 
-// Big enough that a scripted run writes in pipe-sized chunks, small enough
-// that the two buffers cost little next to the C library's own pages.
-constexpr std::size_t buffer_size = std::size_t{1} << 16;
-
-char out_buf[buffer_size];
-std::size_t out_len = 0;
+// Both buffers are big enough that a scripted run reads and writes in
+// pipe-sized chunks, and small next to the C library's own pages.
+constexpr std::size_t buffer_size = output::capacity;
 
 char in_buf[buffer_size];
 std::size_t in_pos = 0;
@@ -37,8 +34,8 @@ void wait_for(int fd, short events) {
 
 void flush() {
     std::size_t done = 0;
-    while (done < out_len) {
-        const ssize_t n = write(STDOUT_FILENO, out_buf + done, out_len - done);
+    while (done < output::used) {
+        const ssize_t n = write(STDOUT_FILENO, output::buffer + done, output::used - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -49,7 +46,7 @@ void flush() {
             std::_Exit(1); // output is lost: never end with success after that
         }
     }
-    out_len = 0;
+    output::used = 0;
 }
 
 // Refills the input buffer; false at the end of the input. Everything
@@ -143,22 +140,88 @@ bool read_number(int &value) {
     return true;
 }
 
-void write_text(std::string_view text) {
+char output::buffer[output::capacity];
+std::size_t output::used = 0;
+
+void output::append_in_parts(std::string_view text) {
     while (!text.empty()) {
-        if (out_len == buffer_size) {
+        if (used == capacity) {
             flush();
         }
-        const std::size_t n = std::min(text.size(), buffer_size - out_len);
-        std::memcpy(out_buf + out_len, text.data(), n);
-        out_len += n;
+        const std::size_t n = std::min(text.size(), capacity - used);
+        std::memcpy(buffer + used, text.data(), n);
+        used += n;
         text.remove_prefix(n);
     }
 }
 
+namespace {
+
+// A listing writes the same elements every time it is shown, so the text of
+// recently written numbers is kept in a small table indexed by a hash of the
+// value: a repeat costs one copy. Each entry holds a value and its digits,
+// with their count in the last byte; a fresh entry holds 0 and "0".
+constexpr std::size_t memo_size = 256;
+constexpr std::size_t text_size = 16; // "-2147483648" and the count fit
+std::array<int, memo_size> memo_values{};
+auto memo_texts = [] {
+    std::array<std::array<char, text_size>, memo_size> texts{};
+    for (auto &text : texts) {
+        text[0] = '0';
+        text[text_size - 1] = 1;
+    }
+    return texts;
+}();
+
+void make_text(int value, std::array<char, text_size> &text) {
+    static constexpr auto pairs = [] {
+        std::array<char, 200> table{};
+        for (int i = 0; i < 100; ++i) {
+            table[2 * i] = static_cast<char>('0' + i / 10);
+            table[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return table;
+    }();
+    char digits[text_size]; // made right to left, two at a time
+    char *const last = digits + sizeof digits;
+    char *first = last;
+    unsigned magnitude = value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    while (magnitude >= 100) {
+        first -= 2;
+        std::memcpy(first, &pairs[magnitude % 100 * 2], 2);
+        magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+        first -= 2;
+        std::memcpy(first, &pairs[magnitude * 2], 2);
+    } else {
+        *--first = static_cast<char>('0' + magnitude);
+    }
+    if (value < 0) {
+        *--first = '-';
+    }
+    const auto length = static_cast<std::size_t>(last - first);
+    std::memcpy(text.data(), first, length);
+    text[text_size - 1] = static_cast<char>(length);
+}
+
+} // namespace
+
 void write_number(int value) {
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    write_text({digits, static_cast<std::size_t>(result.ptr - digits)});
+    const std::size_t slot = (static_cast<unsigned>(value) * 2654435769U) >> 24;
+    auto &text = memo_texts[slot];
+    if (memo_values[slot] != value) {
+        make_text(value, text);
+        memo_values[slot] = value;
+    }
+    const auto length = static_cast<std::size_t>(text[text_size - 1]);
+    if (output::capacity - output::used >= text_size) {
+        // The whole entry in one move; only its digits count as written.
+        std::memcpy(output::buffer + output::used, text.data(), text_size);
+        output::used += length;
+    } else {
+        write_text({text.data(), length});
+    }
 }
 
 void finish(int status) {

@@ -3,6 +3,8 @@
 // read(2) and write(2): no heap, no locale, no stdio.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string_view>
 
 // Reads the next decimal integer from standard input: white space is
@@ -21,9 +23,27 @@ bool read_number(int &value);
 // Appends to the output buffer. The buffer is written out when it fills,
 // before the program waits for input, and at the end; a failed write ends
 // the program with status 1.
-void write_text(std::string_view text);
+inline void write_text(std::string_view text);
 void write_number(int value);
 
 // Writes out what is buffered and exits with `status`, or with 1 when the
 // output cannot be written.
 [[noreturn]] void finish(int status);
+
+// The output buffer is visible here only so that write_text, which runs a
+// few times for every choice, can be inlined; nothing else touches it.
+namespace output {
+inline constexpr std::size_t capacity = std::size_t{1} << 16;
+extern char buffer[capacity];
+extern std::size_t used;
+void append_in_parts(std::string_view text); // when the text does not fit
+} // namespace output
+
+inline void write_text(std::string_view text) {
+    if (text.size() <= output::capacity - output::used) {
+        std::memcpy(output::buffer + output::used, text.data(), text.size());
+        output::used += text.size();
+    } else {
+        output::append_in_parts(text);
+    }
+}

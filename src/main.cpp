@@ -7,18 +7,17 @@
 
 namespace {
 
-constexpr std::string_view heading = "\nPerform operations on the stack:";
-constexpr std::string_view entries = "\n1.Push the element\n2.Pop the element\n3.Show\n4.End";
-constexpr std::string_view prompt = "\n\nEnter the choice: ";
+// The heading, the four entries and the prompt, written as one text.
+constexpr std::string_view menu = "\nPerform operations on the stack:"
+                                  "\n1.Push the element\n2.Pop the element\n3.Show\n4.End"
+                                  "\n\nEnter the choice: ";
 constexpr std::string_view invalid_choice = "\nInvalid choice!!";
 
 } // namespace
 
 int main() {
     for (;;) {
-        write_text(heading);
-        write_text(entries);
-        write_text(prompt);
+        write_text(menu);
         int choice = 0;
         if (!read_number(choice)) {
             write_text(invalid_choice); // not a number, or out of int range

@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Times the program on a long generated script of menu choices.
+
+usage: bench.py PROGRAM [REFERENCE]
+
+REFERENCE, when given, is another build of the same dialogue; it is run on
+the same scripts, its output must be the same, and each figure is shown
+beside it.
+"""
+import hashlib, os, random, resource, shutil, statistics, subprocess, sys, tempfile, time
+
+CHOICES = 2_000_000
+CALLGRIND_CHOICES = 200_000
+SEED = 20261208
+INVALID = ("0", "5", "-1", "100", "2147483647")
+
+
+def make_script(path, count, seed):
+    """About 40% pushes, 30% pops, 20% shows, 10% invalid choices, one to four
+    to a line, then End. The script knows the stack's depth, so a push on a
+    full stack carries no element, as the program will not read one."""
+    rng, depth, line, lines = random.Random(seed), 0, [], []
+    for _ in range(count):
+        roll = rng.random()
+        if roll < 0.4:
+            if depth < 10:
+                line.append(f"1 {rng.randint(-2**31, 2**31 - 1)}")
+                depth += 1
+            else:
+                line.append("1")
+        elif roll < 0.7:
+            line.append("2")
+            depth = max(depth - 1, 0)
+        elif roll < 0.9:
+            line.append("3")
+        else:
+            line.append(rng.choice(INVALID))
+        if rng.random() < 0.4:
+            lines.append(rng.choice(" \t").join(line))
+            line = []
+    lines.append(" ".join(line + ["4"]))
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+def run_to(program, script, out_path):
+    """One run with the script as a file; returns (seconds, peak RSS in KiB)."""
+    with open(script, "rb") as stdin, open(out_path, "wb") as stdout:
+        start = time.perf_counter()
+        proc = subprocess.Popen([program], stdin=stdin, stdout=stdout)
+        _, status, usage = os.wait4(proc.pid, 0)
+        elapsed = time.perf_counter() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"{program} exited with {proc.returncode}")
+    return elapsed, usage.ru_maxrss
+
+
+def through_pipe(first, stdin_path):
+    """Seconds for `first < stdin_path | cat > /dev/null`."""
+    with open(stdin_path, "rb") as stdin, open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        a = subprocess.Popen(first, stdin=stdin, stdout=subprocess.PIPE)
+        b = subprocess.Popen(["cat"], stdin=a.stdout, stdout=null)
+        a.stdout.close()
+        a.wait(), b.wait()
+        return time.perf_counter() - start
+
+
+def fed_in_pieces(program, script, piece=61):
+    """SHA-256 of the output when the script arrives through a pipe in small
+    pieces, a different shape of run from a whole file."""
+    digest = hashlib.sha256()
+    proc = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    def feed():
+        with open(script, "rb") as f:
+            data = f.read()
+        for at in range(0, len(data), piece):
+            proc.stdin.write(data[at:at + piece])
+            proc.stdin.flush()
+        proc.stdin.close()
+    import threading
+    feeder = threading.Thread(target=feed)
+    feeder.start()
+    while chunk := proc.stdout.read(1 << 16):
+        digest.update(chunk)
+    feeder.join()
+    proc.wait()
+    return digest.hexdigest()
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.file_digest(f, "sha256").hexdigest()
+
+
+def instructions(program, script):
+    with open(script, "rb") as stdin:
+        result = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null",
+                                 program], stdin=stdin, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, text=True, check=True)
+    for line in result.stderr.splitlines():
+        if "Collected :" in line:
+            return int(line.split(":")[1])
+    sys.exit("callgrind printed no count")
+
+
+def startup(program, runs=300):
+    """Median seconds from start to End for the input `4`."""
+    times = []
+    for _ in range(runs):
+        with open(os.devnull, "wb") as null:
+            start = time.perf_counter()
+            subprocess.run([program], input=b"4\n", stdout=null, check=True)
+            times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def main():
+    programs = sys.argv[1:3]
+    work = tempfile.mkdtemp(prefix="stackmenu-bench-")
+    try:
+        script, small = os.path.join(work, "script"), os.path.join(work, "small")
+        make_script(script, CHOICES, SEED)
+        make_script(small, CALLGRIND_CHOICES, SEED + 1)
+        print(f"script: {CHOICES:,} choices, {os.path.getsize(script):,} bytes, seed {SEED}")
+        print(f"machine: {os.cpu_count()} cores, {os.uname().machine}, Linux {os.uname().release}")
+        results = {}
+        for program in programs:
+            out = os.path.join(work, "out")
+            run_to(program, script, out)  # warm the page cache
+            results[program] = r = {"out_bytes": os.path.getsize(out), "sha": sha256(out)}
+            r["null"] = statistics.median(run_to(program, script, os.devnull)[0] for _ in range(5))
+            r["rss"] = run_to(program, script, os.devnull)[1]
+            pairs = []
+            for _ in range(9):
+                pairs.append((through_pipe([program], script), through_pipe(["cat", out], out)))
+            r["pipe"] = statistics.median(p for p, _ in pairs)
+            r["cat"] = statistics.median(c for _, c in pairs)
+            r["ratio"] = statistics.median(p / c for p, c in pairs)
+            r["pieces_sha"] = fed_in_pieces(program, script)
+            r["start"] = startup(program)
+            r["instructions"] = instructions(program, small)
+        first = results[programs[0]]
+        for program in programs:
+            r = results[program]
+            print(f"\n{program}")
+            print(f"  output: {r['out_bytes']:,} bytes, sha256 {r['sha'][:16]}")
+            print(f"  same output when fed in small pieces through a pipe: {r['pieces_sha'] == r['sha']}")
+            print(f"  to /dev/null: {r['null']:.3f} s, {CHOICES / r['null']:,.0f} choices/s (median of 5)")
+            print(f"  through a pipe: {r['pipe']:.3f} s; cat alone: {r['cat']:.3f} s; "
+                  f"ratio {r['ratio']:.2f} (median of 9 alternating pairs)")
+            print(f"  peak resident memory: {r['rss']:,} KiB")
+            print(f"  start to End for '4': {r['start'] * 1e3:.2f} ms (median of 300)")
+            print(f"  instructions, {CALLGRIND_CHOICES:,} choices: {r['instructions']:,}")
+            if r is not first:
+                print(f"  same output as {programs[0]}: {r['sha'] == first['sha']}")
+                print(f"  {programs[0]} / this: instructions {first['instructions'] / r['instructions']:.3f}, "
+                      f"time to /dev/null {first['null'] / r['null']:.3f}, "
+                      f"memory {first['rss'] / r['rss']:.3f}, start {first['start'] / r['start']:.3f}")
+        bad = [p for p, r in results.items() if r["pieces_sha"] != r["sha"]
+               or r["sha"] != first["sha"]]
+        if bad:
+            sys.exit(f"output differs: {bad}")
+    finally:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()
