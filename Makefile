@@ -1,7 +1,7 @@
 # Shortcuts; CMake does the real work.
 BUILD ?= build
 
-.PHONY: all build run test clean
+.PHONY: all build run test bench clean
 
 all: build
 
@@ -14,6 +14,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+# REFERENCE=path/to/another/build runs the same scripts through it too.
+bench: build
+	python3 bench/bench.py ./$(BUILD)/stackmenu $(REFERENCE)
 
 clean:
 	rm -rf $(BUILD)

@@ -33,7 +33,7 @@ void write_number(int value);
 // The output buffer is visible here only so that write_text, which runs a
 // few times for every choice, can be inlined; nothing else touches it.
 namespace output {
-inline constexpr std::size_t capacity = std::size_t{1} << 16;
+inline constexpr std::size_t capacity = std::size_t{1} << 17;
 extern char buffer[capacity];
 extern std::size_t used;
 void append_in_parts(std::string_view text); // when the text does not fit
