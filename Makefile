@@ -1,7 +1,9 @@
 # Shortcuts; CMake does the real work.
 BUILD ?= build
+PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
 
-.PHONY: all build run test bench clean
+.PHONY: all build run test bench sanitize fuzz lint install package clean
 
 all: build
 
@@ -19,5 +21,29 @@ test: build
 bench: build
 	python3 bench/bench.py ./$(BUILD)/stackmenu $(REFERENCE)
 
+# Any sanitizer report stops the program and fails its test.
+sanitize:
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACKMENU_SANITIZE=ON
+	cmake --build build-sanitize -j
+	ASAN_OPTIONS=abort_on_error=0:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --test-dir build-sanitize --output-on-failure -j2
+
+fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ -DBUILD_TESTING=OFF
+	cmake --build build-fuzz -j
+	python3 tests/fuzz.py build-fuzz/stackmenu tests/dialogues.txt build-fuzz/findings $(FUZZ_SECONDS)
+
+SOURCES = $(wildcard src/*.cpp src/*.hpp tests/*.cpp)
+
+lint: build
+	clang-format --dry-run --Werror $(SOURCES)
+	clang-tidy -p $(BUILD) --quiet $(filter %.cpp,$(SOURCES))
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-sanitize build-fuzz

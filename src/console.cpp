@@ -23,7 +23,9 @@ constexpr int end_of_input = -1;
 
 // A descriptor we share with others may have been left non-blocking; then
 // wait for it instead of taking "try again" for a failure.
-bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+bool would_block() {
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
 
 void wait_for(int fd, short events) {
     pollfd ready{fd, events, 0};
@@ -97,8 +99,12 @@ int peek() {
 }
 
 // The white space of the C locale: blank, \t, \n, \v, \f and \r.
-bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+bool is_space(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool is_digit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 // Drops the input up to and including the next newline, or to the end.
 void discard_line() {
@@ -188,7 +194,7 @@ auto memo_texts = [] {
 void make_text(int value, std::array<char, text_size> &text) {
     static constexpr auto pairs = [] {
         std::array<char, 200> table{};
-        for (int i = 0; i < 100; ++i) {
+        for (std::size_t i = 0; i < 100; ++i) {
             table[2 * i] = static_cast<char>('0' + i / 10);
             table[2 * i + 1] = static_cast<char>('0' + i % 10);
         }
@@ -197,15 +203,16 @@ void make_text(int value, std::array<char, text_size> &text) {
     char digits[text_size]; // made right to left, two at a time
     char *const last = digits + sizeof digits;
     char *first = last;
-    unsigned magnitude = value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    unsigned magnitude =
+        value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     while (magnitude >= 100) {
         first -= 2;
-        std::memcpy(first, &pairs[magnitude % 100 * 2], 2);
+        std::memcpy(first, &pairs[std::size_t{magnitude % 100} * 2], 2);
         magnitude /= 100;
     }
     if (magnitude >= 10) {
         first -= 2;
-        std::memcpy(first, &pairs[magnitude * 2], 2);
+        std::memcpy(first, &pairs[std::size_t{magnitude} * 2], 2);
     } else {
         *--first = static_cast<char>('0' + magnitude);
     }
@@ -226,7 +233,7 @@ void write_number(int value) {
         make_text(value, text);
         memo_values[slot] = value;
     }
-    const auto length = static_cast<std::size_t>(text[text_size - 1]);
+    const std::size_t length = static_cast<unsigned char>(text[text_size - 1]);
     if (output::capacity - output::used >= text_size) {
         // The whole entry in one move; only its digits count as written.
         std::memcpy(output::buffer + output::used, text.data(), text_size);

@@ -33,7 +33,7 @@ void fail_on_early_exit() {
 }
 
 class NumberInput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static const int registered = std::atexit(fail_on_early_exit);
         (void)registered;
@@ -87,7 +87,7 @@ protected:
         wait_for_writer();
     }
 
-private:
+  private:
     std::thread writer_;
 };
 
@@ -112,8 +112,8 @@ TEST_F(NumberInput, NeverWrapsModuloTwoToTheThirtyTwo) {
 }
 
 TEST_F(NumberInput, LongRunsOfDigitsAndZeros) {
-    feed({std::string(5000, '9') + " " + std::string(5000, '0') + "7 -" +
-              std::string(70000, '0') + "2147483648 +" + std::string(3000, '0') + "\n",
+    feed({std::string(5000, '9') + " " + std::string(5000, '0') + "7 -" + std::string(70000, '0') +
+              "2147483648 +" + std::string(3000, '0') + "\n",
           "5\n"});
     EXPECT_EQ(next(), std::nullopt);
     EXPECT_EQ(next(), 7);
@@ -161,7 +161,7 @@ TEST_F(NumberInput, WhiteSpaceOfEveryKindAndAnyLength) {
 }
 
 class NumberInputDeathTest : public NumberInput {
-protected:
+  protected:
     void SetUp() override {} // these are meant to end the process
 };
 

@@ -38,8 +38,8 @@ std::string written_by(const std::function<void()> &write) {
 }
 
 TEST(Output, NumbersAtTheEndsOfTheRange) {
-    const int values[] = {0, 1, -1, 9, 10, -10, 99, 100, -100, 999999999, 1000000000,
-                          INT_MAX, INT_MIN, INT_MIN + 1};
+    const int values[] = {0,   1,    -1,        9,          10,      -10,     99,
+                          100, -100, 999999999, 1000000000, INT_MAX, INT_MIN, INT_MIN + 1};
     std::string expected;
     for (int value : values) {
         expected += std::to_string(value) + "\n";
