@@ -60,15 +60,44 @@ def on_a_terminal(program):
     return "on a terminal"
 
 
+def non_blocking(program):
+    """Both pipes left in non-blocking mode, as a shared descriptor may be:
+    the program must wait for input and for room, not give up."""
+    to_program, from_program = os.pipe(), os.pipe()
+    for fd in (to_program[0], from_program[1]):
+        os.set_blocking(fd, False)
+    proc = subprocess.Popen([program], stdin=to_program[0], stdout=from_program[1])
+    os.close(to_program[0])
+    os.close(from_program[1])
+    out, answer = from_program[0], to_program[1]
+    seen = wait_for(out, MENU, b"")
+    time.sleep(0.2)  # the program now waits on an empty non-blocking pipe
+    os.write(answer, b"1 8\n")
+    seen = wait_for(out, ELEMENT + MENU, seen)
+    # Far more output than any pipe holds, read only after a pause.
+    shows = 30000
+    os.write(answer, b"3\n" * shows + b"4\n")
+    os.close(answer)
+    time.sleep(0.5)
+    rest = b""
+    while chunk := os.read(out, 1 << 16):
+        rest += chunk
+    status = proc.wait(timeout=10)
+    expected = (LIST + b"8\n" + MENU) * shows
+    assert rest == expected and status == 0, f"{len(rest)} of {len(expected)} bytes, status {status}"
+    return "on non-blocking pipes"
+
+
 def main():
     program, failed = sys.argv[1], 0
-    for conversation in (over_pipes, on_a_terminal):
+    conversations = (over_pipes, on_a_terminal, non_blocking)
+    for conversation in conversations:
         try:
             print("ok:", conversation(program))
-        except AssertionError as fault:
+        except (AssertionError, OSError, subprocess.TimeoutExpired) as fault:
             failed += 1
             print(f"FAIL: {conversation.__name__}: {fault}")
-    print(f"{2 - failed} passed, {failed} failed")
+    print(f"{len(conversations) - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 
