@@ -162,7 +162,7 @@ def main():
             run_to(program, script, out)  # warm the page cache
             results[program] = r = {"out_bytes": os.path.getsize(out), "sha": sha256(out)}
             r["null"] = statistics.median(run_to(program, script, os.devnull) for _ in range(5))
-            r["rss"] = peak_memory(program, script)
+            r["rss"] = statistics.median(peak_memory(program, script) for _ in range(3))
             pairs = []
             for _ in range(9):
                 pairs.append((through_pipe([program], script), through_pipe(["cat", out], out)))
@@ -182,7 +182,7 @@ def main():
             print(f"  to /dev/null: {r['null']:.3f} s, {CHOICES / r['null']:,.0f} choices/s (median of 5)")
             print(f"  through a pipe: {r['pipe']:.3f} s; cat alone: {r['cat']:.3f} s; "
                   f"ratio {r['ratio']:.2f} (median of 9 alternating pairs)")
-            print(f"  peak resident memory: {r['rss']:,} KiB (VmHWM)")
+            print(f"  peak resident memory: {r['rss']:,} KiB (VmHWM of one run, median of 3)")
             print(f"  start to End for '4': {r['start'] * 1e3:.2f} ms (median of 300)")
             print(f"  instructions, {CALLGRIND_CHOICES:,} choices: {r['instructions']:,}")
             if r is not first:
