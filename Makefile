@@ -25,8 +25,7 @@ bench: build
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACKMENU_SANITIZE=ON
 	cmake --build build-sanitize -j
-	ASAN_OPTIONS=abort_on_error=0:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-		ctest --test-dir build-sanitize --output-on-failure -j2
+	UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-sanitize --output-on-failure -j2
 
 fuzz:
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ -DBUILD_TESTING=OFF

@@ -5,7 +5,7 @@ Each case runs twice when its descriptors are ordinary: with the input in a
 file, and with the input arriving one byte per read through a socket, so
 that every number is split across reads. Both must give the same bytes.
 """
-import codecs, os, signal, socket, subprocess, sys, tempfile, threading
+import codecs, os, resource, signal, socket, subprocess, sys, tempfile, threading
 
 
 def parse(path):
@@ -36,8 +36,12 @@ def parse(path):
 
 def run(program, case, byte_at_a_time):
     args = [program] + case.get("args", "").split()
-    stdout, reader_gone, stdin, feeder = subprocess.PIPE, False, None, None
+    stdout, stdin, feeder = subprocess.PIPE, None, None
+    limit = case.get("stdout", "").partition("limited ")[2]
     def prepare():
+        if limit:  # a file that may not grow past `limit` bytes
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (int(limit), int(limit)))
         if case.get("sigpipe") == "ignore":
             signal.signal(signal.SIGPIPE, signal.SIG_IGN)
         for fd, what in ((0, case.get("stdin")), (1, case.get("stdout"))):
@@ -45,6 +49,8 @@ def run(program, case, byte_at_a_time):
                 os.close(fd)
     if case.get("stdout") == "full":
         stdout = open("/dev/full", "wb")
+    if limit:
+        stdout = tempfile.TemporaryFile()
     if byte_at_a_time:
         ours, stdin = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
         def feed():
