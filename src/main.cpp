@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // The menu loop: shows the menu, reads a choice and hands it to the stack,
 // until the user chooses End.
-#include "console.hpp"
+#include "input.hpp"
+#include "output.hpp"
 #include "stack.hpp"
 
 #include <string_view>

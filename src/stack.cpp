@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "stack.hpp"
 
-#include "console.hpp"
+#include "input.hpp"
+#include "output.hpp"
 
 std::array<int, stack_capacity> inp_array{};
 int top = -1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one stack of the program and the three operations the menu offers on
 // it. Each operation carries on its own short dialogue on the console.
 #pragma once

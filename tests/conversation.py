@@ -51,10 +51,13 @@ def on_a_terminal(program):
     seen = wait_for(terminal, b"onto the stack: ", seen)
     os.write(terminal, b"7\n")
     seen = wait_for(terminal, b"Enter the choice: ", seen)
-    os.write(terminal, b"3\n")
-    seen = wait_for(terminal, (LIST + b"7\n" + MENU).replace(b"\n", b"\r\n"), seen)
-    os.write(terminal, b"\x04")  # Ctrl-D: the end of the input
-    seen = wait_for(terminal, b"\r\n", seen)
+    # A partly typed number and Ctrl-D: that part is handed over and the
+    # number is taken once a second Ctrl-D ends the input. The end must be
+    # remembered: the terminal would go on giving input after it.
+    os.write(terminal, b"3\x04")
+    time.sleep(0.2)
+    os.write(terminal, b"\x04")
+    seen = wait_for(terminal, (LIST + b"7\n" + MENU + b"\n").replace(b"\n", b"\r\n"), seen)
     _, status = os.waitpid(pid, 0)
     assert os.waitstatus_to_exitcode(status) == 0, f"Ctrl-D gave status {status}"
     return "on a terminal"

@@ -1,7 +1,7 @@
 // Number input at its boundaries. The input reaches standard input through
 // a socket that hands over one piece per read, so a test decides exactly
 // where the reads split the bytes.
-#include "console.hpp"
+#include "input.hpp"
 
 #include <gtest/gtest.h>
 

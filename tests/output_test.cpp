@@ -1,7 +1,7 @@
 // Text output: numbers in decimal, texts of any length, across many
 // fillings of the buffer. Each test writes in a child process that ends
 // through finish, and the bytes that reached the file are compared.
-#include "console.hpp"
+#include "output.hpp"
 
 #include <gtest/gtest.h>
 

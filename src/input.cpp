@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+#include "input.hpp"
+
+#include "output.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t capacity = std::size_t{1} << 16;
+
+// The bytes read stand from `next` up to `end`, and behind them a NUL:
+// neither white space nor a digit, it stops the scanning loops at the end
+// of the data as any other byte would, so they test one thing per byte.
+// A NUL in the data stops them too; `next == end` tells the two apart.
+char buffer[capacity + 1];
+char *next = buffer;
+char *end = buffer;
+bool ended = false; // a terminal may give more after its end; we take none
+
+// Reads more once everything has been taken; false at the end of the
+// input. Everything written so far goes out first.
+bool fill() {
+    if (ended) {
+        return false;
+    }
+    flush();
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, buffer, capacity);
+        if (n > 0) {
+            next = buffer;
+            end = buffer + n;
+            *end = '\0';
+            return true;
+        }
+        if (n == 0) {
+            ended = true;
+            return false;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor shared with others may have been left
+            // non-blocking: wait for input instead of giving up.
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            poll(&input, 1, -1);
+        } else if (errno != EINTR) {
+            std::_Exit(1);
+        }
+    }
+}
+
+bool more() {
+    return next != end || fill();
+}
+
+// Moves past the bytes that `take` accepts, reading more as needed.
+template <typename Take> void take_while(Take take) {
+    do {
+        while (take(*next)) {
+            ++next;
+        }
+    } while (next == end && fill());
+}
+
+// The white space of the C locale: blank, \t, \n, \v, \f and \r.
+constexpr auto space = [] {
+    std::array<bool, 256> table{};
+    for (const char c : std::string_view(" \t\n\v\f\r")) {
+        table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+}();
+
+bool is_space(char c) {
+    return space[static_cast<unsigned char>(c)];
+}
+
+unsigned digit_value(char c) { // 10 and more for anything but a digit
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+}
+
+// Drops the input up to and including the next newline, or to the end.
+void discard_line() {
+    while (more()) {
+        auto *const newline =
+            static_cast<char *>(std::memchr(next, '\n', static_cast<std::size_t>(end - next)));
+        if (newline != nullptr) {
+            next = newline + 1;
+            return;
+        }
+        next = end;
+    }
+}
+
+} // namespace
+
+bool read_number(int &value) {
+    take_while(is_space);
+    if (!more()) {
+        write_text("\n");
+        finish(0);
+    }
+    const bool negative = *next == '-';
+    if (negative || *next == '+') {
+        ++next;
+        more(); // the sign may be the last byte of a read
+    }
+    std::uint64_t magnitude = digit_value(*next);
+    if (magnitude > 9) {
+        discard_line();
+        return false;
+    }
+    ++next;
+    // Every digit is taken, however many, so a long number is rejected
+    // whole. `seen` keeps every bit the magnitude ever had: past 2^32 it
+    // fits no int, and it cannot wrap around 2^64 without passing there.
+    std::uint64_t seen = 0;
+    take_while([&](char c) {
+        const unsigned digit = digit_value(c);
+        if (digit > 9) {
+            return false;
+        }
+        magnitude = magnitude * 10 + digit;
+        seen |= magnitude;
+        return true;
+    });
+    constexpr std::uint64_t int_max = 2147483647;
+    if ((seen >> 32) != 0 || magnitude > int_max + (negative ? 1 : 0)) {
+        return false;
+    }
+    value = static_cast<int>(negative ? 0 - magnitude : magnitude);
+    return true;
+}

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+#include "output.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t capacity = std::size_t{1} << 17;
+char buffer[capacity];
+std::size_t used = 0;
+
+// For a text that does not fit: fills the buffer up, writes it out, and so
+// on until the rest fits. Kept out of line so that write_text stays small
+// enough to be inlined wherever a text is written.
+[[gnu::noinline]] void write_in_parts(std::string_view text) {
+    while (text.size() > capacity - used) {
+        const std::size_t part = capacity - used;
+        std::memcpy(buffer + used, text.data(), part);
+        used = capacity;
+        flush();
+        text.remove_prefix(part);
+    }
+    std::memcpy(buffer + used, text.data(), text.size());
+    used += text.size();
+}
+
+} // namespace
+
+void flush() {
+    std::size_t done = 0;
+    while (done < used) {
+        const ssize_t n = write(STDOUT_FILENO, buffer + done, used - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A descriptor shared with others may have been left
+            // non-blocking: wait for room instead of giving up.
+            pollfd room{STDOUT_FILENO, POLLOUT, 0};
+            poll(&room, 1, -1);
+        } else if (n >= 0 || errno != EINTR) {
+            std::_Exit(1); // output is lost: never end with success after that
+        }
+    }
+    used = 0;
+}
+
+void write_text(std::string_view text) {
+    if (text.size() > capacity - used) {
+        write_in_parts(text);
+        return;
+    }
+    std::memcpy(buffer + used, text.data(), text.size());
+    used += text.size();
+}
+
+namespace {
+
+// A listing writes the same elements every time it is shown, so the texts
+// of recently written numbers are kept in a table indexed by a hash of the
+// value: a repeat costs one copy. Each entry holds the digits at its front
+// and their count in its last byte. Every slot starts with a value that
+// never lands in it (0 lands in slot 0, 1 does not), so it misses at first.
+constexpr std::size_t memo_size = 256;
+constexpr std::size_t text_size = 16; // "-2147483648" and the count fit
+std::array<int, memo_size> memo_values{1};
+std::array<std::array<char, text_size>, memo_size> memo_texts{};
+
+// Out of line, like write_in_parts, to keep the hot path of write_number short.
+[[gnu::noinline]] void make_text(int value, std::array<char, text_size> &text) {
+    static constexpr auto pairs = [] { // "00" to "99"
+        std::array<char, 200> table{};
+        for (std::size_t i = 0; i < 100; ++i) {
+            table[2 * i] = static_cast<char>('0' + i / 10);
+            table[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return table;
+    }();
+    // Made right to left, two at a time, ending where a whole entry can
+    // still be copied from the first digit on.
+    char digits[2 * text_size];
+    char *const last = digits + text_size;
+    char *first = last;
+    unsigned magnitude =
+        value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    while (magnitude >= 100) {
+        first -= 2;
+        std::memcpy(first, &pairs[std::size_t{magnitude % 100} * 2], 2);
+        magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+        first -= 2;
+        std::memcpy(first, &pairs[std::size_t{magnitude} * 2], 2);
+    } else {
+        *--first = static_cast<char>('0' + magnitude);
+    }
+    if (value < 0) {
+        *--first = '-';
+    }
+    const auto length = static_cast<std::size_t>(last - first);
+    std::memcpy(text.data(), first, text_size);
+    text[text_size - 1] = static_cast<char>(length);
+}
+
+} // namespace
+
+void write_number(int value) {
+    const std::size_t slot = (static_cast<unsigned>(value) * 2654435769U) >> 24;
+    auto &text = memo_texts[slot];
+    if (memo_values[slot] != value) {
+        make_text(value, text);
+        memo_values[slot] = value;
+    }
+    const std::size_t length = static_cast<unsigned char>(text[text_size - 1]);
+    if (capacity - used < text_size) {
+        write_text({text.data(), length});
+        return;
+    }
+    std::memcpy(buffer + used, text.data(), text_size); // only the digits count as written
+    used += length;
+}
+
+void finish(int status) {
+    flush();
+    std::exit(status);
+}

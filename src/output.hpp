@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+// Text output on standard output, buffered in static storage and written
+// with write(2): no heap, no locale, no stdio.
+#pragma once
+
+#include <string_view>
+
+// Append to the output buffer. A failed write ends the program with
+// status 1: output that is lost is never followed by success.
+void write_text(std::string_view text);
+void write_number(int value); // in decimal, a minus sign when negative
+
+// Writes out everything buffered; done before the program waits for input,
+// so whoever answers has seen the prompt.
+void flush();
+
+// Writes out what is buffered and exits with `status`, or with 1 when the
+// output cannot be written.
+[[noreturn]] void finish(int status);
