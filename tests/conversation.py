@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Talks to the program the way another program or a person does: waits
 for each prompt before answering, over pipes and on a terminal. Every wait
 is bounded, so a prompt held back in a buffer fails instead of hanging."""

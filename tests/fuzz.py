@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Fuzzes the real program on standard input with AFL++.
 
 usage: fuzz.py PROGRAM CASES FINDINGS SECONDS

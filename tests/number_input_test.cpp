@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number input at its boundaries. The input reaches standard input through
 // a socket that hands over one piece per read, so a test decides exactly
 // where the reads split the bytes.
@@ -157,6 +158,27 @@ TEST_F(NumberInput, NumbersSplitAcrossReads) {
 TEST_F(NumberInput, WhiteSpaceOfEveryKindAndAnyLength) {
     feed({" \t\n\v\f\r", "\n\n", longer_than_a_buffer, "\t42 ", "\n"});
     EXPECT_EQ(next(), 42);
+}
+
+// From a file every read fills the whole buffer, and numbers stand across
+// the end of each read at varying places.
+TEST_F(NumberInput, ReadsThatFillTheWholeBuffer) {
+    std::vector<int> numbers;
+    std::string input;
+    for (int i = 0; input.size() < 300000; ++i) {
+        numbers.push_back(i % 3 == 0 ? -i * 7919 : i * 7919);
+        input += std::to_string(numbers.back()) + (i % 5 == 0 ? "\n" : " ");
+    }
+    FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(input.data(), 1, input.size(), file), input.size());
+    std::fflush(file);
+    ASSERT_EQ(lseek(fileno(file), 0, SEEK_SET), 0);
+    ASSERT_EQ(dup2(fileno(file), STDIN_FILENO), STDIN_FILENO);
+    std::fclose(file);
+    for (const int number : numbers) {
+        ASSERT_EQ(next(), number);
+    }
 }
 
 class NumberInputDeathTest : public NumberInput {

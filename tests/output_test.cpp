@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text output: numbers in decimal, texts of any length, across many
 // fillings of the buffer. Each test writes in a child process that ends
 // through finish, and the bytes that reached the file are compared.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs the dialogue cases of a cases file against the program.
 
 Each case runs twice when its descriptors are ordinary: with the input in a
@@ -65,6 +66,8 @@ def run(program, case, byte_at_a_time):
         stdin = tempfile.TemporaryFile()
         stdin.write(case["in"])
         stdin.seek(0)
+    if case.get("stdin") == "directory":
+        stdin = os.open("/", os.O_RDONLY)
     if case.get("stdout") == "gone":
         read_end, stdout = os.pipe()
         os.close(read_end)
