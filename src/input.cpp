@@ -103,7 +103,7 @@ void discard_line() {
 
 bool read_number(int &value) {
     take_while(is_space);
-    if (!more()) {
+    if (!more()) { // the input has ended
         write_text("\n");
         finish(0);
     }
