@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -42,7 +43,9 @@ void flush() {
             // A descriptor shared with others may have been left
             // non-blocking: wait for room instead of giving up.
             pollfd room{STDOUT_FILENO, POLLOUT, 0};
-            poll(&room, 1, -1);
+            if ((poll(&room, 1, -1) < 0 && errno != EINTR) || (room.revents & POLLNVAL) != 0) {
+                std::_Exit(1);
+            }
         } else if (n >= 0 || errno != EINTR) {
             std::_Exit(1); // output is lost: never end with success after that
         }
@@ -64,11 +67,31 @@ namespace {
 // A listing writes the same elements every time it is shown, so the texts
 // of recently written numbers are kept in a table indexed by a hash of the
 // value: a repeat costs one copy. Each entry holds the digits at its front
-// and their count in its last byte. Every slot starts with a value that
-// never lands in it (0 lands in slot 0, 1 does not), so it misses at first.
-constexpr std::size_t memo_size = 256;
+// and their count in its last byte.
+constexpr int memo_bits = 8;
+constexpr std::size_t memo_size = std::size_t{1} << memo_bits;
 constexpr std::size_t text_size = 16; // "-2147483648" and the count fit
-std::array<int, memo_size> memo_values{1};
+
+// The top bits of a multiplicative hash, the same whatever the width of int.
+constexpr std::size_t slot_of(int value) {
+    const auto hash = static_cast<std::uint32_t>(static_cast<std::uint32_t>(value) * 2654435769U);
+    return hash >> (32 - memo_bits);
+}
+
+// Every slot starts with a value that never lands in it, so it misses at
+// first: 0 lands in slot 0, which starts with 1 instead.
+constexpr std::array<int, memo_size> memo_start{1};
+static_assert(
+    [] {
+        for (std::size_t slot = 0; slot < memo_size; ++slot) {
+            if (slot_of(memo_start[slot]) == slot) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "a memo slot starts with the value it remembers");
+std::array<int, memo_size> memo_values = memo_start;
 std::array<std::array<char, text_size>, memo_size> memo_texts{};
 
 // Out of line, like write_in_parts, to keep the hot path of write_number short.
@@ -110,7 +133,7 @@ std::array<std::array<char, text_size>, memo_size> memo_texts{};
 } // namespace
 
 void write_number(int value) {
-    const std::size_t slot = (static_cast<unsigned>(value) * 2654435769U) >> 24;
+    const std::size_t slot = slot_of(value);
     auto &text = memo_texts[slot];
     if (memo_values[slot] != value) {
         make_text(value, text);

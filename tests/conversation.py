@@ -66,7 +66,8 @@ def on_a_terminal(program):
 
 def non_blocking(program):
     """Both pipes left in non-blocking mode, as a shared descriptor may be:
-    the program must wait for input and for room, not give up."""
+    the program must wait for input and for room, neither giving up nor
+    spinning: through a second of each it sleeps."""
     to_program, from_program = os.pipe(), os.pipe()
     for fd in (to_program[0], from_program[1]):
         os.set_blocking(fd, False)
@@ -75,20 +76,24 @@ def non_blocking(program):
     os.close(from_program[1])
     out, answer = from_program[0], to_program[1]
     seen = wait_for(out, MENU, b"")
-    time.sleep(0.2)  # the program now waits on an empty non-blocking pipe
+    time.sleep(1)  # the program now waits on an empty non-blocking pipe
     os.write(answer, b"1 8\n")
     seen = wait_for(out, ELEMENT + MENU, seen)
     # Far more output than any pipe holds, read only after a pause.
     shows = 30000
     os.write(answer, b"3\n" * shows + b"4\n")
     os.close(answer)
-    time.sleep(0.5)
+    time.sleep(1)
     rest = b""
     while chunk := os.read(out, 1 << 16):
         rest += chunk
-    status = proc.wait(timeout=10)
+    _, status, usage = os.wait4(proc.pid, 0)
+    proc.returncode = status = os.waitstatus_to_exitcode(status)
     expected = (LIST + b"8\n" + MENU) * shows
     assert rest == expected and status == 0, f"{len(rest)} of {len(expected)} bytes, status {status}"
+    cpu = usage.ru_utime + usage.ru_stime
+    assert cpu < 0.5 and usage.ru_nvcsw < 500, \
+        f"through 2 s of waiting: {cpu:.2f} s of CPU, woken {usage.ru_nvcsw} times"
     return "on non-blocking pipes"
 
 
