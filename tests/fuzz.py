@@ -20,9 +20,29 @@ def main():
     seeds = os.path.join(findings, "seeds")
     os.makedirs(seeds)
     inputs = {case["in"] for case in parse(cases) if case["in"]}
+    # One input longer than the input buffer, so that refilling it is
+    # fuzzed too.
+    inputs.add(b" " * (1 << 16) + b"1 5 3 2 4\n")
+    # A seed that crashes or hangs is a finding too; afl-fuzz would only
+    # skip it.
+    env = dict(os.environ, ASAN_OPTIONS="abort_on_error=1:symbolize=0")
+    bad_seeds = 0
     for number, data in enumerate(sorted(inputs)):
-        with open(os.path.join(seeds, f"case{number:03}"), "wb") as seed:
+        path = os.path.join(seeds, f"case{number:03}")
+        with open(path, "wb") as seed:
             seed.write(data)
+        with open(path, "rb") as seed:
+            try:
+                status = subprocess.run([program], stdin=seed, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, env=env, timeout=10).returncode
+            except subprocess.TimeoutExpired:
+                status = "a hang"
+        if status != 0:
+            bad_seeds += 1
+            print(f"seed {path} ends in {status}")
+    if bad_seeds:
+        print("0 passed, 1 failed")
+        return 1
     # What afl-fuzz would otherwise ask of the machine's settings, which an
     # ordinary user cannot change, is waived here instead.
     env = dict(os.environ, AFL_SKIP_CPUFREQ="1", AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES="1",
