@@ -25,6 +25,11 @@ if(NOT epoch MATCHES "^[0-9]+$")
   string(TIMESTAMP epoch "%s" UTC)
 endif()
 set(ENV{SOURCE_DATE_EPOCH} "${epoch}") # string(TIMESTAMP) reads it
+# A new commit, changelog or licence changes what is made from them below.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
+if(in_git AND EXISTS "${PROJECT_SOURCE_DIR}/.git/logs/HEAD")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS .git/logs/HEAD)
+endif()
 string(TIMESTAMP release_date "%Y-%m-%d" UTC)
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 
@@ -35,20 +40,24 @@ set(STACKMENU_MAINTAINER "The stackmenu authors <stackmenu-authors@example.org>"
 configure_file(doc/stackmenu.1.in stackmenu.1 @ONLY)
 
 # Changelog: the first entry of CHANGELOG.md in Debian's form, as a native
-# package carries it. Its list runs up to the next heading.
+# package carries it. The entry runs up to the next "## " heading, whatever
+# it holds.
 file(READ CHANGELOG.md changelog)
-if(NOT changelog MATCHES "\n## ([0-9][^ \n]*)[^\n]*\n+(- [^#]*)")
+if(NOT changelog MATCHES "\n## ([0-9][^ \n]*)[^\n]*\n+(- .*)")
   message(FATAL_ERROR "CHANGELOG.md has no entry of the form '## VERSION' and a list")
 endif()
 if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "CHANGELOG.md's first entry is ${CMAKE_MATCH_1}; the project is ${PROJECT_VERSION}")
 endif()
-string(STRIP "${CMAKE_MATCH_2}" changes)
+set(changes "${CMAKE_MATCH_2}")
+string(FIND "${changes}" "\n## " next)
+string(SUBSTRING "${changes}" 0 ${next} changes)
+string(STRIP "${changes}" changes)
 string(REGEX REPLACE "(^|\n)- " "\\1  * " changes "${changes}")
 string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" changes "${changes}")
-file(WRITE "${PROJECT_BINARY_DIR}/changelog"
-     "${PROJECT_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n${changes}\n\n"
-     " -- ${STACKMENU_MAINTAINER}  ${changelog_date}\n")
+string(CONCAT changes "${PROJECT_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+       "${changes}\n\n -- ${STACKMENU_MAINTAINER}  ${changelog_date}\n")
+write_if_changed("${PROJECT_BINARY_DIR}/changelog" "${changes}")
 
 # Copyright, in Debian's machine-readable form, from LICENSE.
 file(READ LICENSE license)
@@ -59,14 +68,23 @@ string(SUBSTRING "${license}" ${start} -1 license)
 string(STRIP "${license}" license)
 string(REPLACE "\n" "\n " license "${license}")
 string(REPLACE "\n \n" "\n .\n" license "${license}")
-file(WRITE "${PROJECT_BINARY_DIR}/copyright"
-     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
-     "Upstream-Name: ${PROJECT_NAME}\n\nFiles: *\nCopyright: ${holder}\nLicense: MIT\n ${license}\n")
+string(CONCAT license "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+       "Upstream-Name: ${PROJECT_NAME}\n\nFiles: *\nCopyright: ${holder}\nLicense: MIT\n ${license}\n")
+write_if_changed("${PROJECT_BINARY_DIR}/copyright" "${license}")
 
 # gzip -9n: the best compression and no name or time in the header. The
 # program builds without gzip too; its manual page is then left as it is.
 include(GNUInstallDirs)
+# Installing and packaging take the program and its documents as built,
+# without building the tests first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 install(TARGETS stackmenu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped program also loses the compiler's version notes, as Debian's
+# own strip step does.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/stackmenu\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
 find_program(GZIP gzip)
 set(suffix "")
 if(GZIP)
@@ -75,8 +93,8 @@ if(GZIP)
     add_custom_command(OUTPUT ${file}.gz COMMAND "${GZIP}" -9nkf ${file}
                        DEPENDS "${PROJECT_BINARY_DIR}/${file}")
   endforeach()
-  add_custom_target(docs ALL DEPENDS stackmenu.1.gz changelog.gz)
 endif()
+add_custom_target(docs ALL DEPENDS stackmenu.1${suffix} changelog${suffix})
 install(FILES "${PROJECT_BINARY_DIR}/stackmenu.1${suffix}" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES "${PROJECT_BINARY_DIR}/changelog${suffix}" "${PROJECT_BINARY_DIR}/copyright"
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -107,6 +125,6 @@ if(in_git)
 endif()
 
 # cpack runs later, in a process of its own: hand it the same epoch.
-file(WRITE "${PROJECT_BINARY_DIR}/CPackEpoch.cmake" "set(ENV{SOURCE_DATE_EPOCH} ${epoch})\n")
+write_if_changed("${PROJECT_BINARY_DIR}/CPackEpoch.cmake" "set(ENV{SOURCE_DATE_EPOCH} ${epoch})\n")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/CPackEpoch.cmake")
 include(CPack)
