@@ -71,26 +71,42 @@ def run(program, case, byte_at_a_time):
     if case.get("stdout") == "gone":
         read_end, stdout = os.pipe()
         os.close(read_end)
-    with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare) as proc:
+    held = None  # our end of a pipe, kept open until the program ends
+    if case.get("stdin") == "waiting":
+        stdin, held = os.pipe()
+        os.set_blocking(stdin, False)
+    if case.get("stdout") == "blocked":
+        held, stdout = os.pipe()
+        os.set_blocking(stdout, False)
+        try:
+            while os.write(stdout, bytes(1 << 16)):
+                pass
+        except BlockingIOError:
+            pass
+    if "inject" in case:
+        args = ["strace", "-f", "-qq", "-o", os.devnull, "-e", "inject=" + case["inject"]] + args
+    with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare,
+                          start_new_session=True) as proc:
         if feeder:
             feeder.start()
         try:
-            out = proc.stdout.read() if stdout == subprocess.PIPE else b""
-            status = proc.wait(timeout=20)
+            out = proc.communicate(timeout=20)[0] or b""
         except subprocess.TimeoutExpired:
-            proc.kill()
+            os.killpg(proc.pid, signal.SIGKILL)  # strace and what it runs
             return b"", "timeout"
         finally:
             if feeder:
                 feeder.join()
-    return out, str(status)
+            if held is not None:
+                os.close(held)
+    return out, str(proc.returncode)
 
 
 def main():
     program, path = sys.argv[1:3]
     passed = failed = 0
     for case in parse(path):
-        ordinary = not any(k in case for k in ("stdin", "stdout"))
+        ordinary = not any(k in case for k in ("stdin", "stdout", "inject"))
         for byte_at_a_time in ((False, True) if ordinary else (False,)):
             out, status = run(program, case, byte_at_a_time)
             expected_out = case["out"] if "stdout" not in case else b""
