@@ -81,16 +81,15 @@ constexpr std::size_t slot_of(int value) {
 // Every slot starts with a value that never lands in it, so it misses at
 // first: 0 lands in slot 0, which starts with 1 instead.
 constexpr std::array<int, memo_size> memo_start{1};
-static_assert(
-    [] {
-        for (std::size_t slot = 0; slot < memo_size; ++slot) {
-            if (slot_of(memo_start[slot]) == slot) {
-                return false;
-            }
+constexpr bool every_slot_misses_first() {
+    for (std::size_t slot = 0; slot < memo_size; ++slot) {
+        if (slot_of(memo_start[slot]) == slot) {
+            return false;
         }
-        return true;
-    }(),
-    "a memo slot starts with the value it remembers");
+    }
+    return true;
+}
+static_assert(every_slot_misses_first(), "a memo slot starts with the value it remembers");
 std::array<int, memo_size> memo_values = memo_start;
 std::array<std::array<char, text_size>, memo_size> memo_texts{};
 
