@@ -42,10 +42,11 @@ sanitize:
 
 # AFL++ builds the program with AddressSanitizer and UndefinedBehaviorSanitizer,
 # so a fault that does not crash a plain build still stops it.
+AFL_SANITIZERS = AFL_USE_ASAN=1 AFL_USE_UBSAN=1
 fuzz:
-	AFL_USE_ASAN=1 AFL_USE_UBSAN=1 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ \
+	$(AFL_SANITIZERS) cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ \
 	    -DBUILD_TESTING=OFF -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF -DSTACKMENU_HARDEN=OFF
-	@AFL_USE_ASAN=1 AFL_USE_UBSAN=1 cmake --build build-fuzz -j --target stackmenu
+	@$(AFL_SANITIZERS) cmake --build build-fuzz -j --target stackmenu
 	python3 tests/fuzz.py build-fuzz/stackmenu tests/dialogues.txt build-fuzz/findings $(FUZZ_SECONDS)
 
 SOURCES = $(wildcard src/*.cpp src/*.hpp tests/*.cpp)
@@ -62,8 +63,9 @@ install: $(BUILD)/cmake_install.cmake
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # SOURCE_DATE_EPOCH dates the package; when it is not set, the last commit
-# does. The package holds the program and its documents, not the tests.
-package: $(BUILD)/cmake_install.cmake
+# does, so the build is configured again (quietly) to take either. The
+# package holds the program and its documents, not the tests.
+package:
 	@cmake -S . -B $(BUILD) >/dev/null
 	@cmake --build $(BUILD) -j --target stackmenu docs
 	cd $(BUILD) && cpack

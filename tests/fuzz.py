@@ -29,9 +29,9 @@ def main():
     bad_seeds = 0
     for number, data in enumerate(sorted(inputs)):
         path = os.path.join(seeds, f"case{number:03}")
-        with open(path, "wb") as seed:
+        with open(path, "w+b") as seed:
             seed.write(data)
-        with open(path, "rb") as seed:
+            seed.seek(0)
             try:
                 status = subprocess.run([program], stdin=seed, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, env=env, timeout=10).returncode
