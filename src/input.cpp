@@ -123,20 +123,20 @@ bool read_number(int &value) {
     }
     ++next;
     // Every digit is taken, however many, so a long number is rejected
-    // whole. `seen` keeps every bit the magnitude ever had: past 2^32 it
-    // fits no int, and it cannot wrap around 2^64 without passing there.
-    std::uint64_t seen = 0;
+    // whole. Once past the range of an int, the magnitude stops growing,
+    // so it never wraps.
+    constexpr std::uint64_t int_max = 2147483647;
     take_while([&](char c) {
         const unsigned digit = digit_value(c);
         if (digit > 9) {
             return false;
         }
-        magnitude = magnitude * 10 + digit;
-        seen |= magnitude;
+        if (magnitude <= int_max + 1) {
+            magnitude = magnitude * 10 + digit;
+        }
         return true;
     });
-    constexpr std::uint64_t int_max = 2147483647;
-    if ((seen >> 32) != 0 || magnitude > int_max + (negative ? 1 : 0)) {
+    if (magnitude > int_max + (negative ? 1 : 0)) {
         return false;
     }
     value = static_cast<int>(negative ? 0 - magnitude : magnitude);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -95,38 +96,8 @@ std::array<std::array<char, text_size>, memo_size> memo_texts{};
 
 // Out of line, like write_in_parts, to keep the hot path of write_number short.
 [[gnu::noinline]] void make_text(int value, std::array<char, text_size> &text) {
-    static constexpr auto pairs = [] { // "00" to "99"
-        std::array<char, 200> table{};
-        for (std::size_t i = 0; i < 100; ++i) {
-            table[2 * i] = static_cast<char>('0' + i / 10);
-            table[2 * i + 1] = static_cast<char>('0' + i % 10);
-        }
-        return table;
-    }();
-    // Made right to left, two at a time, ending where a whole entry can
-    // still be copied from the first digit on.
-    char digits[2 * text_size];
-    char *const last = digits + text_size;
-    char *first = last;
-    unsigned magnitude =
-        value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    while (magnitude >= 100) {
-        first -= 2;
-        std::memcpy(first, &pairs[std::size_t{magnitude % 100} * 2], 2);
-        magnitude /= 100;
-    }
-    if (magnitude >= 10) {
-        first -= 2;
-        std::memcpy(first, &pairs[std::size_t{magnitude} * 2], 2);
-    } else {
-        *--first = static_cast<char>('0' + magnitude);
-    }
-    if (value < 0) {
-        *--first = '-';
-    }
-    const auto length = static_cast<std::size_t>(last - first);
-    std::memcpy(text.data(), first, text_size);
-    text[text_size - 1] = static_cast<char>(length);
+    const char *const last = std::to_chars(text.data(), text.data() + text_size - 1, value).ptr;
+    text[text_size - 1] = static_cast<char>(last - text.data());
 }
 
 } // namespace
