@@ -1,37 +1,37 @@
 # SPDX-License-Identifier: MIT
-# Shortcuts; CMake does the real work. A build directory is configured once;
-# after that its own build reconfigures when a CMake file changes.
+# Shortcuts; CMake does the real work. Every path is quoted, so BUILD may
+# hold a space.
 BUILD ?= build
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all build run test bench sanitize fuzz lint install package dist clean
+.PHONY: all configure run test bench sanitize fuzz lint install package dist clean
 
-all: build
+all: configure
+	@cmake --build "$(BUILD)" -j
 
-$(BUILD)/cmake_install.cmake:
-	cmake -S . -B $(BUILD)
-
-build: $(BUILD)/cmake_install.cmake
-	@cmake --build $(BUILD) -j
+# A build directory is configured once; after that its own build
+# reconfigures when a CMake file changes.
+configure:
+	@test -f "$(BUILD)/cmake_install.cmake" || cmake -S . -B "$(BUILD)"
 
 # Only the program: nothing else stands between a new user and the menu.
-run: $(BUILD)/cmake_install.cmake
-	@cmake --build $(BUILD) -j --target stackmenu
-	@$(BUILD)/stackmenu
+run: configure
+	@cmake --build "$(BUILD)" -j --target stackmenu
+	@"$(BUILD)/stackmenu"
 
-# Without the test tools this stops before building anything, with one line
-# that says what to install.
-test: $(BUILD)/cmake_install.cmake
-	@if [ -f $(BUILD)/tests-missing ]; then cat $(BUILD)/tests-missing >&2; exit 1; fi
-	@cmake --build $(BUILD) -j
-	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j2
+# Configured again (quietly) first, so that test tools installed since are
+# found. Without them the one test there is names the packages to install.
+test:
+	@cmake -S . -B "$(BUILD)" >/dev/null
+	@cmake --build "$(BUILD)" -j
+	ctest --test-dir "$(BUILD)" --output-on-failure --no-tests=error -j2
 
 # REFERENCE=path/to/another/build runs the same scripts through it too.
-bench: $(BUILD)/cmake_install.cmake
-	@cmake --build $(BUILD) -j --target stackmenu
-	python3 bench/bench.py $(BUILD)/stackmenu $(REFERENCE)
+bench: configure
+	@cmake --build "$(BUILD)" -j --target stackmenu baseline
+	python3 bench/bench.py "$(BUILD)/stackmenu" "$(BUILD)/baseline" $(REFERENCE)
 
 # Any sanitizer report stops the program and fails its test.
 sanitize:
@@ -49,35 +49,32 @@ fuzz:
 	@$(AFL_SANITIZERS) cmake --build build-fuzz -j --target stackmenu
 	python3 tests/fuzz.py build-fuzz/stackmenu tests/dialogues.txt build-fuzz/findings $(FUZZ_SECONDS)
 
-SOURCES = $(wildcard src/*.cpp src/*.hpp tests/*.cpp)
+SOURCES = $(wildcard src/*.cpp src/*.hpp tests/*.cpp bench/*.cpp)
 
 # Silent when clean. clang-tidy reads the compile commands of the build,
 # whose link-time optimisation flags it does not know.
-lint: $(BUILD)/cmake_install.cmake
+lint: configure
 	@clang-format --dry-run --Werror $(SOURCES)
-	@out=$$(clang-tidy -p $(BUILD) --quiet --extra-arg=-Wno-ignored-optimization-argument \
+	@out=$$(clang-tidy -p "$(BUILD)" --quiet --extra-arg=-Wno-ignored-optimization-argument \
 	    $(filter %.cpp,$(SOURCES)) 2>&1) || { printf '%s\n' "$$out"; exit 1; }
 
-install: $(BUILD)/cmake_install.cmake
-	@cmake --build $(BUILD) -j --target stackmenu docs
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# DESTDIR=dir installs under dir, as a package build does.
+install: configure
+	@cmake --build "$(BUILD)" -j --target stackmenu docs
+	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 # SOURCE_DATE_EPOCH dates the package; when it is not set, the last commit
 # does, so the build is configured again (quietly) to take either. The
 # package holds the program and its documents, not the tests.
 package:
-	@cmake -S . -B $(BUILD) >/dev/null
-	@cmake --build $(BUILD) -j --target stackmenu docs
-	cd $(BUILD) && cpack
+	@cmake -S . -B "$(BUILD)" >/dev/null
+	@cmake --build "$(BUILD)" -j --target stackmenu docs
+	cd "$(BUILD)" && cpack
 
 # The tarball is the last commit, so it needs a git checkout.
-ifneq ($(wildcard .git),)
-dist: $(BUILD)/cmake_install.cmake
-	@cmake --build $(BUILD) --target dist
-else
-dist:
-	$(error make dist needs a git checkout: the tarball is made from the last commit)
-endif
+dist: configure
+	@test -e .git || { echo "make dist needs a git checkout: the tarball is made from the last commit" >&2; exit 1; }
+	@cmake --build "$(BUILD)" --target dist
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz
+	rm -rf "$(BUILD)" build-sanitize build-fuzz

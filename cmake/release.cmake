@@ -8,7 +8,6 @@
 # the last commit, else the stamp a source tarball carries (the file holds
 # a placeholder in a checkout), else now.
 find_package(Git QUIET)
-set(in_git FALSE)
 if(GIT_FOUND AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
   set(in_git TRUE)
 endif()
@@ -31,7 +30,6 @@ if(in_git AND EXISTS "${PROJECT_SOURCE_DIR}/.git/logs/HEAD")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS .git/logs/HEAD)
 endif()
 string(TIMESTAMP release_date "%Y-%m-%d" UTC)
-string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 
 set(STACKMENU_MAINTAINER "The stackmenu authors <stackmenu-authors@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
@@ -39,25 +37,39 @@ set(STACKMENU_MAINTAINER "The stackmenu authors <stackmenu-authors@example.org>"
 # Manual page: version and date filled in, compressed as Debian wants it.
 configure_file(doc/stackmenu.1.in stackmenu.1 @ONLY)
 
-# Changelog: the first entry of CHANGELOG.md in Debian's form, as a native
-# package carries it. The entry runs up to the next "## " heading, whatever
-# it holds.
-file(READ CHANGELOG.md changelog)
-if(NOT changelog MATCHES "\n## ([0-9][^ \n]*)[^\n]*\n+(- .*)")
-  message(FATAL_ERROR "CHANGELOG.md has no entry of the form '## VERSION' and a list")
+# Changelog: every entry of CHANGELOG.md in Debian's form, newest first, as
+# a native package carries it. An entry runs up to the next "## " heading,
+# whatever it holds. The newest is dated by the epoch, the others by the
+# day in their heading.
+file(READ CHANGELOG.md rest)
+set(debian "")
+while(rest MATCHES "\n## ([0-9][^ \n]*) \\(([0-9]+)-([0-9]+)-([0-9]+)\\)\n+(- .*)")
+  if(NOT debian STREQUAL "")
+    # Days since 1970 by the civil calendar, with the year taken to start
+    # in March so that a leap day comes last.
+    math(EXPR y "${CMAKE_MATCH_2} - (14 - ${CMAKE_MATCH_3}) / 12")
+    math(EXPR m "${CMAKE_MATCH_3} + (14 - ${CMAKE_MATCH_3}) / 12 * 12 - 3")
+    math(EXPR seconds "86400 * (365 * ${y} + ${y} / 4 - ${y} / 100 + ${y} / 400
+                       + (153 * ${m} + 2) / 5 + ${CMAKE_MATCH_4} - 719469)")
+    set(ENV{SOURCE_DATE_EPOCH} ${seconds})
+    string(APPEND debian "\n")
+  endif()
+  string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  string(FIND "${CMAKE_MATCH_5}\n## " "\n## " next)
+  string(SUBSTRING "${CMAKE_MATCH_5}" 0 ${next} changes)
+  string(SUBSTRING "${CMAKE_MATCH_5}" ${next} -1 rest)
+  string(STRIP "${changes}" changes)
+  string(APPEND debian "${PROJECT_NAME} (${CMAKE_MATCH_1}) unstable; urgency=medium\n\n"
+         "${changes}\n\n -- ${STACKMENU_MAINTAINER}  ${date}\n")
+endwhile()
+set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+if(NOT debian MATCHES "^${PROJECT_NAME} \\(${PROJECT_VERSION}\\)")
+  message(FATAL_ERROR "CHANGELOG.md must begin with '## ${PROJECT_VERSION} (YYYY-MM-DD)' and a list")
 endif()
-if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "CHANGELOG.md's first entry is ${CMAKE_MATCH_1}; the project is ${PROJECT_VERSION}")
-endif()
-set(changes "${CMAKE_MATCH_2}")
-string(FIND "${changes}" "\n## " next)
-string(SUBSTRING "${changes}" 0 ${next} changes)
-string(STRIP "${changes}" changes)
-string(REGEX REPLACE "(^|\n)- " "\\1  * " changes "${changes}")
-string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" changes "${changes}")
-string(CONCAT changes "${PROJECT_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-       "${changes}\n\n -- ${STACKMENU_MAINTAINER}  ${changelog_date}\n")
-write_if_changed("${PROJECT_BINARY_DIR}/changelog" "${changes}")
+# List items and their other lines, indented as Debian's changelog has them.
+string(REGEX REPLACE "(^|\n)- " "\\1  * " debian "${debian}")
+string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" debian "${debian}")
+write_if_changed("${PROJECT_BINARY_DIR}/changelog" "${debian}")
 
 # Copyright, in Debian's machine-readable form, from LICENSE.
 file(READ LICENSE license)
@@ -86,7 +98,6 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/stackmenu\" COMMAND_ERROR_IS_FATAL ANY)
 endif()")
 find_program(GZIP gzip)
-set(suffix "")
 if(GZIP)
   set(suffix .gz)
   foreach(file stackmenu.1 changelog)
@@ -100,15 +111,12 @@ install(FILES "${PROJECT_BINARY_DIR}/changelog${suffix}" "${PROJECT_BINARY_DIR}/
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_CONTACT "${STACKMENU_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "stackmenu keeps a stack of at most ten integers and offers a numbered menu on\n"
-    "the console: push a number read from the input, pop and print the top, list\n"
-    "the stack from the top down, or end. It reads numbers rather than lines, so\n"
-    "it can be driven from a script or another program as well as by hand.")
-string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+"stackmenu keeps a stack of at most ten integers and offers a numbered menu on
+the console: push a number read from the input, pop and print the top, list
+the stack from the top down, or end. It reads numbers rather than lines, so
+it can be driven from a script or another program as well as by hand.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
