@@ -3,7 +3,7 @@
 """Talks to the program the way another program or a person does: waits
 for each prompt before answering, over pipes and on a terminal. Every wait
 is bounded, so a prompt held back in a buffer fails instead of hanging."""
-import os, pty, select, subprocess, sys, time
+import os, pty, select, signal, subprocess, sys, time
 
 MENU = (b"\nPerform operations on the stack:\n1.Push the element\n2.Pop the element"
         b"\n3.Show\n4.End\n\nEnter the choice: ")
@@ -12,17 +12,35 @@ LIST = b"\nElements present in the stack: \n"
 
 
 def wait_for(fd, expected, seen, timeout=5.0):
-    """Reads from fd until seen ends with `expected`; returns all read."""
+    """Reads from fd until seen ends with `expected`, or with None until the
+    output ends; returns all read."""
     deadline = time.monotonic() + timeout
-    while not seen.endswith(expected):
+    what = "the end" if expected is None else repr(expected[-20:])
+    while expected is None or not seen.endswith(expected):
         left = deadline - time.monotonic()
         if left <= 0 or not select.select([fd], [], [], left)[0]:
-            raise AssertionError(f"no {expected[-20:]!r} within {timeout}s; got {seen[-80:]!r}")
-        chunk = os.read(fd, 4096)
+            raise AssertionError(f"no {what} within {timeout}s; got {seen[-80:]!r}")
+        chunk = os.read(fd, 1 << 16)
+        if not chunk and expected is None:
+            return seen
         if not chunk:
-            raise AssertionError(f"output ended before {expected[-20:]!r}; got {seen[-80:]!r}")
+            raise AssertionError(f"output ended before {what}; got {seen[-80:]!r}")
         seen += chunk
     return seen
+
+
+def exit_of(pid, timeout=5.0):
+    """The exit status and resource usage of pid, killed if it has not
+    ended within `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        done, status, usage = os.wait4(pid, os.WNOHANG)
+        if done:
+            return os.waitstatus_to_exitcode(status), usage
+        time.sleep(0.01)
+    os.kill(pid, signal.SIGKILL)
+    os.wait4(pid, 0)
+    raise AssertionError(f"still running after {timeout}s")
 
 
 def over_pipes(program):
@@ -37,7 +55,7 @@ def over_pipes(program):
         seen = wait_for(out, expected, seen)
     answer.write(b"4\n")
     answer.close()
-    rest = proc.stdout.read()
+    rest = wait_for(out, None, b"")
     status = proc.wait(timeout=5)
     assert rest == b"" and status == 0, f"after End: {rest!r}, status {status}"
     return "over pipes"
@@ -59,8 +77,8 @@ def on_a_terminal(program):
     time.sleep(0.2)
     os.write(terminal, b"\x04")
     seen = wait_for(terminal, (LIST + b"7\n" + MENU + b"\n").replace(b"\n", b"\r\n"), seen)
-    _, status = os.waitpid(pid, 0)
-    assert os.waitstatus_to_exitcode(status) == 0, f"Ctrl-D gave status {status}"
+    status, _ = exit_of(pid)
+    assert status == 0, f"Ctrl-D gave status {status}"
     return "on a terminal"
 
 
@@ -84,11 +102,9 @@ def non_blocking(program):
     os.write(answer, b"3\n" * shows + b"4\n")
     os.close(answer)
     time.sleep(1)
-    rest = b""
-    while chunk := os.read(out, 1 << 16):
-        rest += chunk
-    _, status, usage = os.wait4(proc.pid, 0)
-    proc.returncode = status = os.waitstatus_to_exitcode(status)
+    rest = wait_for(out, None, b"", timeout=10)
+    proc.returncode, usage = exit_of(proc.pid)
+    status = proc.returncode
     expected = (LIST + b"8\n" + MENU) * shows
     assert rest == expected and status == 0, f"{len(rest)} of {len(expected)} bytes, status {status}"
     cpu = usage.ru_utime + usage.ru_stime
