@@ -3,12 +3,10 @@
 
 #include "output.hpp"
 
-#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include <poll.h>
 #include <unistd.h>
@@ -24,12 +22,12 @@ constexpr std::size_t capacity = std::size_t{1} << 16;
 char buffer[capacity + 1];
 char *next = buffer;
 char *end = buffer;
-bool ended = false; // a terminal may give more after its end; we take none
+bool input_ended = false; // a terminal may give more after its end; we take none
 
 // Reads more once everything has been taken; false at the end of the
 // input. Everything written so far goes out first.
 bool fill() {
-    if (ended) {
+    if (input_ended) {
         return false;
     }
     flush();
@@ -42,7 +40,7 @@ bool fill() {
             return true;
         }
         if (n == 0) {
-            ended = true;
+            input_ended = true;
             return false;
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -74,16 +72,8 @@ template <typename Take> void take_while(Take take) {
 }
 
 // The white space of the C locale: blank, \t, \n, \v, \f and \r.
-constexpr auto space = [] {
-    std::array<bool, 256> table{};
-    for (const char c : std::string_view(" \t\n\v\f\r")) {
-        table[static_cast<unsigned char>(c)] = true;
-    }
-    return table;
-}();
-
 bool is_space(char c) {
-    return space[static_cast<unsigned char>(c)];
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 unsigned digit_value(char c) { // 10 and more for anything but a digit

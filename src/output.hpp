@@ -3,7 +3,11 @@
 // with write(2): no heap, no locale, no stdio.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+
+// The output buffer holds this many bytes; a write never takes more.
+inline constexpr std::size_t output_capacity = std::size_t{1} << 17;
 
 // Append to the output buffer. A failed write ends the program with
 // status 1: output that is lost is never followed by success.
