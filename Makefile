@@ -58,18 +58,19 @@ lint: configure
 	@out=$$(clang-tidy -p "$(BUILD)" --quiet --extra-arg=-Wno-ignored-optimization-argument \
 	    $(filter %.cpp,$(SOURCES)) 2>&1) || { printf '%s\n' "$$out"; exit 1; }
 
-# DESTDIR=dir installs under dir, as a package build does.
+# DESTDIR=dir installs under dir.
 install: configure
-	@cmake --build "$(BUILD)" -j --target stackmenu docs
+	@cmake --build "$(BUILD)" -j --target stackmenu
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
-# SOURCE_DATE_EPOCH dates the package; when it is not set, the last commit
-# does, so the build is configured again (quietly) to take either. The
-# package holds the program and its documents, not the tests.
+# debian/ says how the package is built, tested and dated; dpkg-buildpackage
+# leaves it beside the source tree, from where it moves into BUILD.
 package:
-	@cmake -S . -B "$(BUILD)" >/dev/null
-	@cmake --build "$(BUILD)" -j --target stackmenu docs
-	cd "$(BUILD)" && cpack
+	@missing=$$(command -v dpkg-buildpackage >/dev/null || echo dpkg-dev; \
+	    command -v dh >/dev/null || echo debhelper); test -z "$$missing" || \
+	    { echo "make package needs dpkg-dev and debhelper: apt-get install" $$missing >&2; exit 1; }
+	dpkg-buildpackage -b -us -uc --post-clean
+	@mkdir -p "$(BUILD)" && mv ../stackmenu*_$$(dpkg-parsechangelog -S Version)_* "$(BUILD)"
 
 # The tarball is the last commit, so it needs a git checkout.
 dist: configure
