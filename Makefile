@@ -5,11 +5,14 @@ BUILD ?= build
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 MAKEFLAGS += --no-print-directory
+# A bare make builds on every core; make -jN hands its own job slots down,
+# which the + on each build line lets the build take.
+JOBS = $(if $(findstring -j,$(MAKEFLAGS)),,-j)
 
 .PHONY: all configure run test bench sanitize fuzz lint install package dist clean
 
 all: configure
-	@cmake --build "$(BUILD)" -j
+	@+cmake --build "$(BUILD)" $(JOBS)
 
 # A build directory is configured once; after that its own build
 # reconfigures when a CMake file changes.
@@ -18,26 +21,26 @@ configure:
 
 # Only the program: nothing else stands between a new user and the menu.
 run: configure
-	@cmake --build "$(BUILD)" -j --target stackmenu
+	@+cmake --build "$(BUILD)" $(JOBS) --target stackmenu
 	@"$(BUILD)/stackmenu"
 
 # Configured again (quietly) first, so that test tools installed since are
 # found. Without them the one test there is names the packages to install.
 test:
 	@cmake -S . -B "$(BUILD)" >/dev/null
-	@cmake --build "$(BUILD)" -j
+	@+cmake --build "$(BUILD)" $(JOBS)
 	ctest --test-dir "$(BUILD)" --output-on-failure --no-tests=error -j2
 
-# REFERENCE=path/to/another/build runs the same scripts through it too.
+# REFERENCE=another/stackmenu, or its build directory, is measured beside.
 bench: configure
-	@cmake --build "$(BUILD)" -j --target stackmenu baseline
-	python3 bench/bench.py "$(BUILD)/stackmenu" "$(BUILD)/baseline" $(REFERENCE)
+	@+cmake --build "$(BUILD)" $(JOBS) --target stackmenu baseline
+	python3 bench/bench.py "$(BUILD)/stackmenu" "$(BUILD)/baseline" $(if $(REFERENCE),"$(REFERENCE)")
 
 # Any sanitizer report stops the program and fails its test.
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACKMENU_SANITIZE=ON \
 	    -DSTACKMENU_HARDEN=OFF
-	@cmake --build build-sanitize -j
+	@+cmake --build build-sanitize $(JOBS)
 	UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-sanitize --output-on-failure -j2
 
 # AFL++ builds the program with AddressSanitizer and UndefinedBehaviorSanitizer,
@@ -46,7 +49,7 @@ AFL_SANITIZERS = AFL_USE_ASAN=1 AFL_USE_UBSAN=1
 fuzz:
 	$(AFL_SANITIZERS) cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ \
 	    -DBUILD_TESTING=OFF -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF -DSTACKMENU_HARDEN=OFF
-	@$(AFL_SANITIZERS) cmake --build build-fuzz -j --target stackmenu
+	@+$(AFL_SANITIZERS) cmake --build build-fuzz $(JOBS) --target stackmenu
 	python3 tests/fuzz.py build-fuzz/stackmenu tests/dialogues.txt build-fuzz/findings $(FUZZ_SECONDS)
 
 SOURCES = $(wildcard src/*.cpp src/*.hpp tests/*.cpp bench/*.cpp)
@@ -60,7 +63,7 @@ lint: configure
 
 # DESTDIR=dir installs under dir.
 install: configure
-	@cmake --build "$(BUILD)" -j --target stackmenu
+	@+cmake --build "$(BUILD)" $(JOBS) --target stackmenu
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 # debian/ says how the package is built, tested and dated; dpkg-buildpackage
