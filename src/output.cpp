@@ -65,7 +65,8 @@ void write_number(int value) {
     if (output_capacity - used < longest) {
         flush();
     }
-    used = static_cast<std::size_t>(std::to_chars(buffer + used, buffer + output_capacity, value).ptr - buffer);
+    const char *const last = std::to_chars(buffer + used, buffer + output_capacity, value).ptr;
+    used = static_cast<std::size_t>(last - buffer);
 }
 
 void finish(int status) {
