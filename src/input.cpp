@@ -45,11 +45,10 @@ bool fill() {
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             // A descriptor shared with others may have been left
-            // non-blocking: wait for input instead of giving up.
-            // A wait that fails, or a descriptor that cannot be waited
-            // on, is an error like any other: never spin on it.
+            // non-blocking: wait for input instead of giving up. A wait
+            // that fails is an error like any other: never spin on it.
             pollfd input{STDIN_FILENO, POLLIN, 0};
-            if ((poll(&input, 1, -1) < 0 && errno != EINTR) || (input.revents & POLLNVAL) != 0) {
+            if (poll(&input, 1, -1) < 0 && errno != EINTR) {
                 std::_Exit(1);
             }
         } else if (errno != EINTR) {

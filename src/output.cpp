@@ -14,21 +14,6 @@ namespace {
 char buffer[output_capacity];
 std::size_t used = 0;
 
-// For a text that does not fit: fills the buffer up, writes it out, and so
-// on until the rest fits. Kept out of line so that write_text stays small
-// enough to be inlined wherever a text is written.
-[[gnu::noinline]] void write_in_parts(std::string_view text) {
-    while (text.size() > output_capacity - used) {
-        const std::size_t part = output_capacity - used;
-        std::memcpy(buffer + used, text.data(), part);
-        used = output_capacity;
-        flush();
-        text.remove_prefix(part);
-    }
-    std::memcpy(buffer + used, text.data(), text.size());
-    used += text.size();
-}
-
 } // namespace
 
 void flush() {
@@ -41,7 +26,7 @@ void flush() {
             // A descriptor shared with others may have been left
             // non-blocking: wait for room instead of giving up.
             pollfd room{STDOUT_FILENO, POLLOUT, 0};
-            if ((poll(&room, 1, -1) < 0 && errno != EINTR) || (room.revents & POLLNVAL) != 0) {
+            if (poll(&room, 1, -1) < 0 && errno != EINTR) {
                 std::_Exit(1);
             }
         } else if (n >= 0 || errno != EINTR) {
@@ -51,10 +36,11 @@ void flush() {
     used = 0;
 }
 
+// Every text the program writes is far shorter than the buffer, so it
+// always fits once the buffer has been written out.
 void write_text(std::string_view text) {
     if (text.size() > output_capacity - used) {
-        write_in_parts(text);
-        return;
+        flush();
     }
     std::memcpy(buffer + used, text.data(), text.size());
     used += text.size();

@@ -9,8 +9,10 @@
 // The output buffer holds this many bytes; a write never takes more.
 inline constexpr std::size_t output_capacity = std::size_t{1} << 17;
 
-// Append to the output buffer. A failed write ends the program with
-// status 1: output that is lost is never followed by success.
+// Append to the output buffer, writing it out first when the text does not
+// fit in the room left; a text is never longer than the buffer. A failed
+// write ends the program with status 1: output that is lost is never
+// followed by success.
 void write_text(std::string_view text);
 void write_number(int value); // in decimal, a minus sign when negative
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Text output where the program cannot take it: a number at the very end
-// of the buffer, and a text longer than the buffer. Each test writes
+// Text output at the very end of the buffer, where the program's own
+// output reaches only by chance: a number, and a text. Each test writes
 // in a child process that ends through finish, and the bytes that reached
 // the file are compared.
 #include "output.hpp"
@@ -13,6 +13,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -55,14 +56,22 @@ TEST(Output, NumberAtTheEndOfTheBuffer) {
               expected);
 }
 
-TEST(Output, TextLongerThanTheBuffer) {
-    const std::string text(300000, 'x');
+// A text meets the end of the buffer with every room from none to a byte
+// more than it needs: what is buffered goes out first, then the text whole.
+TEST(Output, TextThatDoesNotFitTheRoomLeft) {
+    constexpr std::string_view text = "\nPopped element: ";
+    std::string expected;
+    for (std::size_t room = 0; room <= text.size() + 1; ++room) {
+        expected += std::string(output_capacity - room, '.') + std::string(text);
+    }
     EXPECT_EQ(written_by([&] {
-                  write_text("a");
-                  write_text(text);
-                  write_number(-5);
+                  for (std::size_t room = 0; room <= text.size() + 1; ++room) {
+                      flush();
+                      write_text(std::string(output_capacity - room, '.'));
+                      write_text(text);
+                  }
               }),
-              "a" + text + "-5");
+              expected);
 }
 
 } // namespace
