@@ -11,9 +11,12 @@ only a file does, so it runs from a file alone.
 import codecs, os, re, resource, signal, socket, subprocess, sys, tempfile, threading
 
 
+KEYS = {"in", "out", "exit", "args", "stdin", "stdout", "sigpipe", "inject"}
+
+
 def parse(path):
     defines, cases, case = {}, [], None
-    for line in open(path, encoding="utf-8").read().splitlines():
+    for number, line in enumerate(open(path, encoding="utf-8").read().splitlines(), 1):
         if not line.strip() or line.startswith("#"):
             continue
         if line.startswith("== "):
@@ -24,6 +27,8 @@ def parse(path):
         value = value[1:] if value.startswith(" ") else value
         if key.startswith("define "):
             defines[key[7:]] = value
+        elif case is None or key not in KEYS:  # a case must not check less than it says
+            sys.exit(f"{path}:{number}: unknown key {key!r}")
         elif key in ("in", "out"):
             case[key] += value
         else:
@@ -71,6 +76,12 @@ def run(program, case, byte_at_a_time):
         stdin.seek(0)
     if case.get("stdin") == "directory":
         stdin = os.open("/", os.O_RDONLY)
+    if case.get("stdin") == "hung up":  # a terminal's master, its other side closed
+        stdin, other = os.openpty()
+        os.close(other)
+    if case.get("stdout") == "hung up":  # a terminal whose master has closed
+        other, stdout = os.openpty()
+        os.close(other)
     if case.get("stdout") == "gone":
         read_end, stdout = os.pipe()
         os.close(read_end)
@@ -90,6 +101,11 @@ def run(program, case, byte_at_a_time):
         args = ["strace", "-f", "-qq", "-o", os.devnull, "-e", "inject=" + case["inject"]] + args
     with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare,
                           start_new_session=True) as proc:
+        for theirs in (stdin, stdout):  # so that only the program holds them
+            if isinstance(theirs, int) and theirs != subprocess.PIPE:
+                os.close(theirs)
+            elif hasattr(theirs, "close"):
+                theirs.close()
         if feeder:
             feeder.start()
         try:
