@@ -47,15 +47,25 @@ def run(program, case, byte_at_a_time):
     args = [program] + case.get("args", "").split()
     stdout, stdin, feeder = subprocess.PIPE, None, None
     limit = case.get("stdout", "").partition("limited ")[2]
+    closed = [fd for fd, key in ((0, "stdin"), (1, "stdout")) if case.get(key) == "closed"]
     def prepare():
         if limit:  # a file that may not grow past `limit` bytes
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (int(limit), int(limit)))
         if case.get("sigpipe") == "ignore":
             signal.signal(signal.SIGPIPE, signal.SIG_IGN)
-        for fd, what in ((0, case.get("stdin")), (1, case.get("stdout"))):
-            if what == "closed":
-                os.close(fd)
+        for fd in closed:
+            os.close(fd)
+    env = None
+    if closed:
+        # A preloaded library (faketime's, say) may open a file before main,
+        # and the file takes the lowest free descriptor, the one closed here.
+        # So the program starts without preloads, and a program started the
+        # same way must find that descriptor closed.
+        env = {name: value for name, value in os.environ.items() if name != "LD_PRELOAD"}
+        for fd in closed:
+            if subprocess.run(["test", "-e", f"/proc/self/fd/{fd}"], env=env, preexec_fn=prepare).returncode == 0:
+                return b"", f"none: descriptor {fd} was open as a program started"
     if case.get("stdout") == "full":
         stdout = open("/dev/full", "wb")
     if limit:
@@ -99,7 +109,7 @@ def run(program, case, byte_at_a_time):
             pass
     if "inject" in case:
         args = ["strace", "-f", "-qq", "-o", os.devnull, "-e", "inject=" + case["inject"]] + args
-    with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare,
+    with subprocess.Popen(args, stdin=stdin, stdout=stdout, preexec_fn=prepare, env=env,
                           start_new_session=True) as proc:
         for theirs in (stdin, stdout):  # so that only the program holds them
             if isinstance(theirs, int) and theirs != subprocess.PIPE:
