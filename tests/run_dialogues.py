@@ -8,7 +8,9 @@ that every number is split across reads. Both must give the same bytes. An
 input longer than the program's input buffer is there to fill it, which
 only a file does, so it runs from a file alone.
 """
-import codecs, os, re, resource, signal, socket, subprocess, sys, tempfile, threading
+import codecs, ctypes, os, re, resource, signal, socket, subprocess, sys, tempfile, threading
+
+PR_SET_PDEATHSIG = 1
 
 
 KEYS = {"in", "out", "exit", "args", "stdin", "stdout", "sigpipe", "inject"}
@@ -49,6 +51,8 @@ def run(program, case, byte_at_a_time):
     limit = case.get("stdout", "").partition("limited ")[2]
     closed = [fd for fd, key in ((0, "stdin"), (1, "stdout")) if case.get(key) == "closed"]
     def prepare():
+        # A program that spins must not outlive a runner killed for it.
+        ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
         if limit:  # a file that may not grow past `limit` bytes
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (int(limit), int(limit)))
