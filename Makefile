@@ -66,19 +66,27 @@ install: configure
 	@+cmake --build "$(BUILD)" $(JOBS) --target stackmenu
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
-# debian/ says how the package is built, tested and dated; dpkg-buildpackage
-# leaves it beside the source tree, from where it moves into BUILD.
+# debian/ says how the package is built, tested and dated. It is built
+# from the source package of the working tree, unpacked in BUILD, so the
+# tree is only read and all that is made lands in BUILD. A BUILD inside
+# the tree stays out of the source package.
 package:
 	@missing=$$(command -v dpkg-buildpackage >/dev/null || echo dpkg-dev; \
 	    command -v dh >/dev/null || echo debhelper); test -z "$$missing" || \
 	    { echo "make package needs dpkg-dev and debhelper: apt-get install" $$missing >&2; exit 1; }
-	dpkg-buildpackage -b -us -uc --post-clean
-	@mkdir -p "$(BUILD)" && mv ../stackmenu*_$$(dpkg-parsechangelog -S Version)_* "$(BUILD)"
+	@mkdir -p "$(BUILD)" && rm -rf "$(BUILD)"/stackmenu_* "$(BUILD)/source"
+	@inside=$$(realpath -m --relative-to=. "$(BUILD)"); case "$$inside" in ..*|/*) inside=build;; esac; \
+	    cd "$(BUILD)" && dpkg-source --tar-ignore="*/$$inside" -b "$(CURDIR)" && dpkg-source -x stackmenu_*.dsc source
+	+cd "$(BUILD)/source" && dpkg-buildpackage -b -us -uc
+	@rm -rf "$(BUILD)/source"
 
-# The tarball is the last commit, so it needs a git checkout.
-dist: configure
+# The tarball is the last commit, named by that commit's debian/changelog,
+# so it needs a git checkout.
+dist:
 	@test -e .git || { echo "make dist needs a git checkout: the tarball is made from the last commit" >&2; exit 1; }
-	@cmake --build "$(BUILD)" --target dist
+	@version=$$(git show HEAD:debian/changelog | sed -n '1s/^[^(]*(\([0-9]*:\)\{0,1\}\([^)]*\)).*/\2/p') && \
+	    mkdir -p "$(BUILD)" && git archive --format=tar.gz --prefix="stackmenu-$$version/" \
+	        -o "$(BUILD)/stackmenu-$$version.tar.gz" HEAD && echo "$(BUILD)/stackmenu-$$version.tar.gz"
 
 clean:
 	rm -rf "$(BUILD)" build-sanitize build-fuzz
