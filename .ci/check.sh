@@ -1,0 +1,48 @@
+# SPDX-License-Identifier: MIT
+# Sourced by .ci/run and .ci/package-qa: check NAME COMMAND [ARG...] runs
+# COMMAND under set -e with its output kept aside, and prints one line:
+# "ok: NAME (N s)", or "FAIL: NAME" and the end of what COMMAND printed.
+# Every check runs; summary prints the counts and fails if any check did.
+passed=0
+failed=0
+
+check() {
+    local name=$1 start=$SECONDS status log
+    shift
+    log=$(mktemp)
+    set +e
+    ( set -e; "$@" ) >"$log" 2>&1 </dev/null
+    status=$?
+    set -e
+    if [ $status -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "ok: $name ($((SECONDS - start)) s)"
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $name ($((SECONDS - start)) s, status $status); its last lines:"
+        tail -n 40 "$log" | sed 's/^/    /'
+    fi
+    rm -f "$log"
+}
+
+# The archive this machine's apt takes Debian 12 from.
+mirror() {
+    apt-get indextargets --format '$(RELEASE) $(REPO_URI)' | awk '$1 == "bookworm" { print $2; exit }'
+}
+
+summary() {
+    echo "$1: $passed passed, $failed failed"
+    [ $failed -eq 0 ]
+}
+
+# need COMMAND=PACKAGE...: installs the packages whose command is missing.
+need() {
+    local missing=() pair
+    for pair in "$@"; do
+        command -v "${pair%%=*}" >/dev/null || missing+=("${pair#*=}")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        apt-get update -q >/dev/null
+        apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
