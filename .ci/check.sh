@@ -3,6 +3,7 @@
 # COMMAND under set -e with its output kept aside, and prints one line:
 # "ok: NAME (N s)", or "FAIL: NAME" and the end of what COMMAND printed.
 # Every check runs; summary prints the counts and fails if any check did.
+# With CHECK_LOGS=dir set, each check's whole output is kept there.
 passed=0
 failed=0
 
@@ -21,6 +22,9 @@ check() {
         failed=$((failed + 1))
         echo "FAIL: $name ($((SECONDS - start)) s, status $status); its last lines:"
         tail -n 40 "$log" | sed 's/^/    /'
+    fi
+    if [ -n "${CHECK_LOGS:-}" ]; then
+        mkdir -p "$CHECK_LOGS" && mv "$log" "$CHECK_LOGS/$((passed + failed)).log"
     fi
     rm -f "$log"
 }
