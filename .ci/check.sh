@@ -24,7 +24,7 @@ check() {
         tail -n 40 "$log" | sed 's/^/    /'
     fi
     if [ -n "${CHECK_LOGS:-}" ]; then
-        mkdir -p "$CHECK_LOGS" && mv "$log" "$CHECK_LOGS/$(printf %s "${name%%:*}" | tr -c 'a-z0-9' -).log"
+        mkdir -p "$CHECK_LOGS" && mv "$log" "$CHECK_LOGS/$(printf %s "${name%%:*}" | tr -c 'a-zA-Z0-9' -).log"
     fi
     rm -f "$log"
 }
