@@ -5,9 +5,9 @@ BUILD ?= build
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 MAKEFLAGS += --no-print-directory
-# A bare make builds on every core; make -jN hands its own job slots down,
-# which the + on each build line lets the build take.
-JOBS = $(if $(findstring -j,$(MAKEFLAGS)),,-j)
+# A bare make builds with one job per core; make -jN hands its own job
+# slots down, which the + on each build line lets the build take.
+JOBS = $(if $(findstring -j,$(MAKEFLAGS)),,-j$(shell nproc))
 
 .PHONY: all configure run test bench sanitize fuzz lint install package dist clean
 
@@ -40,11 +40,9 @@ bench: configure
 # cannot run under strace, which the cases that inject a fault use, and
 # would find nothing: the program allocates no memory at all.
 sanitize:
-	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACKMENU_SANITIZE=ON \
-	    -DSTACKMENU_HARDEN=OFF
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSTACKMENU_SANITIZE=ON -DSTACKMENU_HARDEN=OFF
 	@+cmake --build build-sanitize $(JOBS)
-	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-	    ctest --test-dir build-sanitize --output-on-failure -j2
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-sanitize --output-on-failure -j2
 
 # AFL++ builds the program with AddressSanitizer and UndefinedBehaviorSanitizer,
 # so a fault that does not crash a plain build still stops it.
@@ -72,16 +70,16 @@ install: configure
 # debian/ says how the package is built, tested and dated. It is built
 # from the source package of the working tree, unpacked in BUILD, so the
 # tree is only read and all that is made lands in BUILD. A BUILD inside
-# the tree stays out of the source package.
+# the tree stays out of the source package. Ends with the path of each .deb.
 package:
-	@missing=$$(command -v dpkg-buildpackage >/dev/null || echo dpkg-dev; \
-	    command -v dh >/dev/null || echo debhelper); test -z "$$missing" || \
-	    { echo "make package needs dpkg-dev and debhelper: apt-get install" $$missing >&2; exit 1; }
-	@mkdir -p "$(BUILD)" && rm -rf "$(BUILD)"/stackmenu_* "$(BUILD)/source"
+	@missing=$$(command -v dpkg-buildpackage >/dev/null || echo dpkg-dev; command -v dh >/dev/null || echo debhelper); \
+	    test -z "$$missing" || { echo "missing tools: apt-get install" $$missing >&2; exit 1; }
+	@mkdir -p "$(BUILD)" && rm -rf "$(BUILD)"/stackmenu_* "$(BUILD)"/stackmenu-dbgsym_* "$(BUILD)/source"
 	@inside=$$(realpath -m --relative-to=. "$(BUILD)"); case "$$inside" in ..*|/*) inside=build;; esac; \
 	    cd "$(BUILD)" && dpkg-source --tar-ignore="*/$$inside" -b "$(CURDIR)" && dpkg-source -x stackmenu_*.dsc source
 	+cd "$(BUILD)/source" && dpkg-buildpackage -b -us -uc
 	@rm -rf "$(BUILD)/source"
+	@realpath "$(BUILD)"/*.deb
 
 # The tarball is the last commit, named by that commit's debian/changelog,
 # so it needs a git checkout.
