@@ -68,7 +68,7 @@ def main():
     sys.stdout.reconfigure(line_buffering=True)  # each figure as it is measured
     missing = sorted({package for tool, package in TOOLS.items() if not shutil.which(tool)})
     if missing:
-        sys.exit(f"bench: needs valgrind, GNU time and cmp: apt-get install {' '.join(missing)}")
+        sys.exit(f"missing tools: apt-get install {' '.join(missing)}")
     programs = [os.path.join(p, "stackmenu") if os.path.isdir(p) else p for p in sys.argv[1:]]
     for program in programs:
         if not os.access(program, os.X_OK):
