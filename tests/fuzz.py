@@ -49,5 +49,6 @@ def main():
           sep="\n")
     return 1 if found else 0
 
+
 if __name__ == "__main__":
     sys.exit(main())
